@@ -1,0 +1,21 @@
+# Compile settings shared by every target of the program.
+
+# Sources are UTF-8; narrow literals become code page 936 bytes, the program's
+# ANSI code page, so "查询" in a source file is B2 E9 D1 AF in the binary.
+set(ZENTRAVO_CP936_OPTIONS -finput-charset=UTF-8 -fexec-charset=CP936)
+
+function(zentravo_target_defaults target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
+  target_compile_options(${target} PRIVATE ${ZENTRAVO_CP936_OPTIONS})
+  if(WIN32)
+    # The full <windows.h> defines FindText and friends as macros.
+    target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
+  endif()
+  if(ZENTRAVO_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                             -fno-sanitize-recover=undefined)
+    target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+  endif()
+endfunction()

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, builds Zentravo for Linux and for 32-bit Windows, and
+# runs every test: the portable ones natively (with ASan and UBSan), then all
+# Windows programs under Wine on a private virtual display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+cmake --preset native
+cmake --build --preset native
+ctest --preset native
+
+cmake --preset win32
+cmake --build --preset win32
+
+source scripts/lib/wine.sh
+ensure_wine_prefix
+start_display
+trap stop_display EXIT
+ctest --preset win32

@@ -1,0 +1,362 @@
+#include "text/text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "runtime/fatal_error.h"
+
+namespace zentravo {
+namespace {
+
+using Size = std::string::size_type;
+
+bool IsLeadByte(char byte) { return (static_cast<unsigned char>(byte) & 0x80) != 0; }
+
+// Width of the character that starts at `at`; a lead byte at the end still counts
+// as two, which carries the walk past the end and so ends it.
+Size CharWidth(std::string_view s, Size at) { return IsLeadByte(s[at]) ? 2 : 1; }
+
+char FoldAsciiCase(char byte) {
+  return (byte >= 'A' && byte <= 'Z') ? static_cast<char>(byte + ('a' - 'A')) : byte;
+}
+
+bool BytesMatchAt(std::string_view s, Size at, std::string_view find, bool ignoreCase) {
+  if (!ignoreCase) return std::memcmp(s.data() + at, find.data(), find.size()) == 0;
+  for (Size i = 0; i < find.size(); ++i) {
+    if (FoldAsciiCase(s[at + i]) != FoldAsciiCase(find[i])) return false;
+  }
+  return true;
+}
+
+// Advances a character walk from the character start `walk` to the first
+// character start at or after `target`. Runs of ASCII bytes are skipped eight at
+// a time, so walking plain text costs little more than scanning it.
+Size WalkTo(std::string_view s, Size walk, Size target) {
+  while (walk < target) {
+    if (target - walk >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, s.data() + walk, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        walk += 8;
+        continue;
+      }
+    }
+    walk += CharWidth(s, walk);
+  }
+  return walk;
+}
+
+// Calls `visit(position)` for every character start in s[from, end) from which
+// `find` matches, first to last; stops early when `visit` returns false. The walk
+// begins at `from`. Candidate positions come from a plain byte search, then the
+// walk confirms that each one is a character start.
+template <typename Visit>
+void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ignoreCase,
+                  Visit visit) {
+  if (find.empty() || from >= s.size() || s.size() - from < find.size()) return;
+  const Size lastStart = s.size() - find.size();
+  Size walk = from;
+  if (!ignoreCase) {
+    Size candidate = from;
+    while (candidate <= lastStart) {
+      candidate = s.find(find, candidate);
+      if (candidate == std::string_view::npos) return;
+      walk = WalkTo(s, walk, candidate);
+      if (walk == candidate) {
+        if (!visit(candidate)) return;
+        candidate = walk + 1;
+      } else {
+        candidate = walk;  // the match began inside a two-byte character
+      }
+    }
+    return;
+  }
+  for (; walk <= lastStart; walk += CharWidth(s, walk)) {
+    if (BytesMatchAt(s, walk, find, true) && !visit(walk)) return;
+  }
+}
+
+bool IsSpaceAt(std::string_view s, Size at) {
+  if (s[at] == ' ') return true;
+  return s[at] == '\xA1' && at + 1 < s.size() && s[at + 1] == '\xA1';
+}
+
+Text FromRange(std::string_view s, Size from, Size to) {
+  return Text(std::string(s.substr(from, to - from)));
+}
+
+}  // namespace
+
+// ---- Text ----
+
+Text::Text(const char* bytes) : bytes_(bytes == nullptr ? "" : bytes) {}
+
+Text::Text(std::string_view bytes) : bytes_(bytes.substr(0, bytes.find('\0'))) {}
+
+Text::Text(const std::string& bytes) : Text(std::string_view(bytes)) {}
+
+Text::Text(std::string&& bytes) : bytes_(std::move(bytes)) {
+  Size zero = bytes_.find('\0');
+  if (zero != std::string::npos) bytes_.resize(zero);
+}
+
+// ---- Text arrays ----
+
+int ArrayCount(const TextArray& array) { return static_cast<int>(array.members().size()); }
+
+Text ArrayMember(const TextArray& array, int index) {
+  const int count = ArrayCount(array);
+  if (index < 1) {
+    FatalRuntimeError("数组成员索引 " + std::to_string(index) + " 小于下限 1。");
+  }
+  if (index > count) {
+    FatalRuntimeError("数组成员索引 " + std::to_string(index) + " 超过上限 " +
+                      std::to_string(count) + "（数组的成员数）。");
+  }
+  return array.members()[static_cast<Size>(index - 1)];
+}
+
+void AppendMember(TextArray& array, const Text& text) { array.members_.push_back(text); }
+
+// ---- Cutting and building ----
+
+int TextLength(const Text& text) { return static_cast<int>(text.str().size()); }
+
+Text TextLeft(const Text& text, int count) {
+  if (count <= 0) return Text();
+  return Text(text.str().substr(0, static_cast<Size>(count)));
+}
+
+Text TextRight(const Text& text, int count) {
+  const std::string& s = text.str();
+  if (count <= 0) return Text();
+  if (static_cast<Size>(count) >= s.size()) return text;
+  return Text(s.substr(s.size() - static_cast<Size>(count)));
+}
+
+Text TextMid(const Text& text, int start, int count) {
+  const std::string& s = text.str();
+  if (start < 1 || static_cast<Size>(start) > s.size() || count <= 0) return Text();
+  return Text(s.substr(static_cast<Size>(start - 1), static_cast<Size>(count)));
+}
+
+int CompareText(const Text& a, const Text& b) {
+  const int order = a.str().compare(b.str());  // char_traits<char> compares bytes as unsigned
+  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+// ---- Searching ----
+
+int FindText(const Text& text, const Text& find, std::optional<int> start, bool ignoreCase) {
+  const std::string& s = text.str();
+  const Size from = (!start || *start < 1) ? 0 : static_cast<Size>(*start - 1);
+  if (from >= s.size()) return -1;
+  if (find.empty()) return 1;
+  int found = -1;
+  ForEachMatch(s, from, find.str(), ignoreCase, [&](Size at) {
+    found = static_cast<int>(at) + 1;
+    return false;
+  });
+  return found;
+}
+
+int FindTextReverse(const Text& text, const Text& find, bool ignoreCase) {
+  const std::string& s = text.str();
+  if (s.empty()) return -1;
+  if (find.empty()) return 1;
+  int found = -1;
+  ForEachMatch(s, 0, find.str(), ignoreCase, [&](Size at) {
+    found = static_cast<int>(at) + 1;
+    return true;
+  });
+  return found;
+}
+
+// ---- Replacing and splitting ----
+
+Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> replacement,
+                    std::optional<int> start, std::optional<int> count, bool caseSensitive) {
+  const std::string& s = text.str();
+  const std::string_view f = find.str();
+  const Size from = (!start || *start < 1) ? 0 : static_cast<Size>(*start - 1);
+  if (s.empty() || f.empty() || from >= s.size() || (count && *count == 0)) return text;
+  const std::string_view with = replacement ? std::string_view(replacement->str()) : "";
+  long long remaining = count ? *count : -1;  // negative: no limit
+
+  std::string out;
+  out.reserve(s.size());
+  out.append(s, 0, from);
+  Size copiedUpTo = from;  // bytes before this are already in `out`
+  Size walkEnd = s.size(); // where the walk stopped
+  bool dropLoneLead = false;
+
+  // Matches are found as in a search, each resuming right after the previous one.
+  Size resume = from;
+  while (remaining != 0) {
+    Size match = std::string_view::npos;
+    ForEachMatch(s, resume, f, !caseSensitive, [&](Size at) {
+      match = at;
+      return false;
+    });
+    if (match == std::string_view::npos) break;
+    out.append(s, copiedUpTo, match - copiedUpTo);
+    out.append(with);
+    copiedUpTo = resume = match + f.size();
+    if (remaining > 0) --remaining;
+  }
+  // The walk copies what is left character by character. A lead byte ending the
+  // text is met as a character of its own only when the walk reaches it while
+  // still comparing, which needs at least find.size() bytes left: a one-byte find.
+  if (remaining != 0 && IsLeadByte(s.back()) && f.size() == 1) {
+    Size last = WalkTo(s, copiedUpTo, s.size() - 1);
+    if (last == s.size() - 1) {
+      walkEnd = last;
+      dropLoneLead = true;
+    }
+  }
+  out.append(s, copiedUpTo, (dropLoneLead ? walkEnd : s.size()) - copiedUpTo);
+  return Text(std::move(out));
+}
+
+TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> maxCount) {
+  TextArray members;
+  const std::string& s = text.str();
+  const Size limit = !maxCount ? static_cast<Size>(-1) : static_cast<Size>(std::max(*maxCount, 0));
+  if (s.empty() || limit == 0) return members;
+  if (delimiter.empty()) {
+    AppendMember(members, text);
+    return members;
+  }
+  const std::string_view d = delimiter.str();
+  Size memberStart = 0;
+  Size resume = 0;
+  bool full = false;
+  while (!full) {
+    Size match = std::string_view::npos;
+    ForEachMatch(s, resume, d, false, [&](Size at) {
+      match = at;
+      return false;
+    });
+    if (match == std::string_view::npos) break;
+    AppendMember(members, FromRange(s, memberStart, match));
+    memberStart = resume = match + d.size();
+    full = members.members().size() >= limit;
+  }
+  if (!full && memberStart < s.size()) AppendMember(members, FromRange(s, memberStart, s.size()));
+  return members;
+}
+
+// ---- Changing ----
+
+Text ToLowerCase(const Text& text) {
+  std::string out = text.str();
+  for (Size at = 0; at < out.size(); at += CharWidth(out, at)) {
+    out[at] = FoldAsciiCase(out[at]);
+  }
+  return Text(std::move(out));
+}
+
+Text TrimBothEnds(const Text& text) {
+  const std::string& s = text.str();
+  Size at = 0;
+  while (at < s.size() && IsSpaceAt(s, at)) at += CharWidth(s, at);
+  const Size begin = at;
+  Size end = begin;  // end of the last character that is not a space
+  for (; at < s.size(); at += CharWidth(s, at)) {
+    if (IsLeadByte(s[at]) && at + 1 == s.size()) {
+      end = at;  // a lone lead byte ends the walk; the spaces before it stay
+      break;
+    }
+    if (!IsSpaceAt(s, at)) end = at + CharWidth(s, at);
+  }
+  if (begin >= s.size()) return Text();
+  return FromRange(s, begin, std::max(begin, end));
+}
+
+Text RemoveAllSpaces(const Text& text) {
+  const std::string& s = text.str();
+  std::string out;
+  out.reserve(s.size());
+  for (Size at = 0; at < s.size(); at += CharWidth(s, at)) {
+    const Size width = CharWidth(s, at);
+    if (at + width > s.size()) break;  // a lone lead byte at the end is left out
+    if (!IsSpaceAt(s, at)) out.append(s, at, width);
+  }
+  return Text(std::move(out));
+}
+
+int ToInteger(const Text& text) {
+  const std::string& s = text.str();
+  std::string folded;
+  folded.reserve(s.size());
+  for (Size at = 0; at < s.size(); at += CharWidth(s, at)) {
+    const unsigned char lead = static_cast<unsigned char>(s[at]);
+    if (lead < 0x80 || at + 1 >= s.size()) {
+      folded += s[at];
+      continue;
+    }
+    const unsigned char trail = static_cast<unsigned char>(s[at + 1]);
+    if (lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
+      folded += static_cast<char>(trail - 0x80);
+    } else if (lead == 0xA1 && trail == 0xA1) {
+      folded += ' ';
+    } else if (lead == 0xA1 && trail == 0xAB) {
+      folded += '~';
+    } else if (lead == 0xA1 && (trail == 0xEE || trail == 0xEF)) {
+      folded += '*';
+    } else {
+      folded.append(s, at, 2);
+    }
+  }
+  Size at = 0;
+  while (at < folded.size() && (folded[at] == ' ' || (folded[at] >= '\t' && folded[at] <= '\r'))) {
+    ++at;
+  }
+  bool negative = false;
+  if (at < folded.size() && (folded[at] == '+' || folded[at] == '-')) {
+    negative = folded[at] == '-';
+    ++at;
+  }
+  std::uint32_t value = 0;  // unsigned, so overflow wraps around as defined
+  for (; at < folded.size() && folded[at] >= '0' && folded[at] <= '9'; ++at) {
+    value = value * 10u + static_cast<std::uint32_t>(folded[at] - '0');
+  }
+  if (negative) value = 0u - value;
+  return static_cast<int>(value);
+}
+
+Text CharFromCode(int code) { return Text(std::string(1, static_cast<char>(code & 0xFF))); }
+
+Text BlankText(int count) {
+  return count <= 0 ? Text() : Text(std::string(static_cast<Size>(count), ' '));
+}
+
+// ---- Byte strings ----
+
+Bytes TextToBytes(const Text& text) { return Bytes(text.str()); }
+
+Text BytesToText(const Bytes& bytes) { return Text(std::string_view(bytes.str())); }
+
+int BytesLength(const Bytes& bytes) { return static_cast<int>(bytes.str().size()); }
+
+Bytes BytesLeft(const Bytes& bytes, int count) {
+  if (count <= 0) return Bytes();
+  return Bytes(std::string_view(bytes.str()).substr(0, static_cast<Size>(count)));
+}
+
+Bytes BlankBytes(int count) {
+  return count <= 0 ? Bytes() : Bytes(std::string(static_cast<Size>(count), '\0'));
+}
+
+bool CompareBytes(const Bytes& a, const Bytes& b) {
+  if (a.str().size() != b.str().size()) return false;
+  return a.str().empty() || std::memcmp(a.data(), b.data(), a.str().size()) == 0;
+}
+
+int BitOr(int a, int b) {
+  return static_cast<int>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
+}
+
+}  // namespace zentravo
