@@ -4,11 +4,19 @@
 # ANSI code page, so "查询" in a source file is B2 E9 D1 AF in the binary.
 set(ZENTRAVO_CP936_OPTIONS -finput-charset=UTF-8 -fexec-charset=CP936)
 
+# zentravo_target_defaults(target [UTF8_LITERALS])
+# UTF8_LITERALS keeps narrow literals in UTF-8, for programs that speak UTF-8
+# (the lookup service) rather than the ANSI code page.
 function(zentravo_target_defaults target)
+  cmake_parse_arguments(ARG "UTF8_LITERALS" "" "" ${ARGN})
   target_compile_features(${target} PUBLIC cxx_std_20)
   set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
-  target_compile_options(${target} PRIVATE ${ZENTRAVO_CP936_OPTIONS})
+  if(ARG_UTF8_LITERALS)
+    target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=UTF-8)
+  else()
+    target_compile_options(${target} PRIVATE ${ZENTRAVO_CP936_OPTIONS})
+  endif()
   if(WIN32)
     # The full <windows.h> defines FindText and friends as macros.
     target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 wine wine32:i386
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales

@@ -7,7 +7,7 @@
 
 zentravo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-export WINEPREFIX="$zentravo_root/build/wineprefix"
+export WINEPREFIX="${WINEPREFIX:-$zentravo_root/build/wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

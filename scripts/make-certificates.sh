@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Makes a local certificate authority and a server certificate for "localhost"
+# (and 127.0.0.1) signed by it, in the folder given (default build/certs):
+#   ca.pem, ca.key            the authority; trust ca.pem where a client must accept
+#   localhost.pem, localhost.key
+# Keeps existing files while the server certificate is valid for another day.
+set -euo pipefail
+
+dir=${1:-"$(cd "$(dirname "$0")/.." && pwd)/build/certs"}
+mkdir -p "$dir"
+cd "$dir"
+
+if [ -s ca.pem ] && [ -s localhost.pem ] && [ -s localhost.key ] &&
+   openssl x509 -in localhost.pem -noout -checkend 86400 >/dev/null 2>&1; then
+  exit 0
+fi
+
+openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 825 \
+  -keyout ca.key -out ca.pem -subj "/CN=Zentravo Local Test CA" \
+  -addext "basicConstraints=critical,CA:TRUE" \
+  -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+
+openssl req -newkey rsa:2048 -nodes -sha256 \
+  -keyout localhost.key -out localhost.csr -subj "/CN=localhost" 2>/dev/null
+
+cat > localhost.ext <<'EXT'
+basicConstraints=CA:FALSE
+keyUsage=critical,digitalSignature,keyEncipherment
+extendedKeyUsage=serverAuth
+subjectAltName=DNS:localhost,IP:127.0.0.1
+EXT
+openssl x509 -req -in localhost.csr -CA ca.pem -CAkey ca.key -CAcreateserial \
+  -out localhost.pem -days 397 -sha256 -extfile localhost.ext 2>/dev/null
+rm -f localhost.csr localhost.ext ca.srl
+echo "certificates: $dir"
