@@ -31,14 +31,23 @@ bool BytesMatchAt(std::string_view s, Size at, std::string_view find, bool ignor
 }
 
 // Advances a character walk from the character start `walk` to the first
-// character start at or after `target`. Runs of ASCII bytes are skipped eight at
-// a time, so walking plain text costs little more than scanning it.
+// character start at or after `target`. Runs of ASCII bytes are skipped a word or
+// four at a time, so walking plain text costs little more than scanning it.
 Size WalkTo(std::string_view s, Size walk, Size target) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
   while (walk < target) {
+    if (target - walk >= 32) {
+      std::uint64_t words[4];
+      std::memcpy(words, s.data() + walk, sizeof words);
+      if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) == 0) {
+        walk += 32;
+        continue;
+      }
+    }
     if (target - walk >= 8) {
       std::uint64_t word;
       std::memcpy(&word, s.data() + walk, 8);
-      if ((word & 0x8080808080808080ULL) == 0) {
+      if ((word & kHighBits) == 0) {
         walk += 8;
         continue;
       }
@@ -221,31 +230,37 @@ Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> repl
 }
 
 TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> maxCount) {
-  TextArray members;
+  TextArray result;
+  std::vector<Text>& members = result.members_;
   const std::string& s = text.str();
   const Size limit = !maxCount ? static_cast<Size>(-1) : static_cast<Size>(std::max(*maxCount, 0));
-  if (s.empty() || limit == 0) return members;
+  if (s.empty() || limit == 0) return result;
   if (delimiter.empty()) {
-    AppendMember(members, text);
-    return members;
+    members.push_back(text);
+    return result;
   }
   const std::string_view d = delimiter.str();
+  // Counting first keeps the member array from being moved around as it grows;
+  // overlapping matches make the count an upper bound, which is all it needs.
+  Size matches = 0;
+  ForEachMatch(s, 0, d, false, [&](Size) { return ++matches < limit; });
+  members.reserve(std::min(matches + 1, limit));
+
   Size memberStart = 0;
-  Size resume = 0;
   bool full = false;
   while (!full) {
     Size match = std::string_view::npos;
-    ForEachMatch(s, resume, d, false, [&](Size at) {
+    ForEachMatch(s, memberStart, d, false, [&](Size at) {
       match = at;
       return false;
     });
     if (match == std::string_view::npos) break;
-    AppendMember(members, FromRange(s, memberStart, match));
-    memberStart = resume = match + d.size();
-    full = members.members().size() >= limit;
+    members.push_back(FromRange(s, memberStart, match));
+    memberStart = match + d.size();  // the walk resumes right after the delimiter
+    full = members.size() >= limit;
   }
-  if (!full && memberStart < s.size()) AppendMember(members, FromRange(s, memberStart, s.size()));
-  return members;
+  if (!full && memberStart < s.size()) members.push_back(FromRange(s, memberStart, s.size()));
+  return result;
 }
 
 // ---- Changing ----

@@ -81,6 +81,7 @@ class TextArray {
 
  private:
   friend void AppendMember(TextArray&, const Text&);
+  friend TextArray SplitText(const Text&, const Text&, std::optional<int>);
   std::vector<Text> members_;
 };
 
