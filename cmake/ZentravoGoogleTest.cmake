@@ -11,10 +11,15 @@ endif()
 
 # One ctest entry per test program; under Wine each start costs a second or two,
 # so the program's own cases are not split into separate processes.
+# UTF8_LITERALS: as for zentravo_target_defaults, for tests of UTF-8 programs.
 function(zentravo_add_test_program name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "UTF8_LITERALS" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  zentravo_target_defaults(${name})
+  if(ARG_UTF8_LITERALS)
+    zentravo_target_defaults(${name} UTF8_LITERALS)
+  else()
+    zentravo_target_defaults(${name})
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest_main GTest::gmock)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()

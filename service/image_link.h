@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zentravo::lookup {
+
+// The pieces of a link in the forms people paste: "https://host/path?query#frag",
+// "//host/path", "host/path", any scheme of letters, digits, "+", "-" and ".".
+struct LinkParts {
+  std::string_view host;   // as written, without user info ("x@") and without ":port"
+  std::string_view path;   // from the first "/" after the host to "?" or "#"; may be empty
+  std::string_view query;  // after the first "?" of the rest, to the first "#" after it
+};
+
+// Splits link into its pieces; views point into link. Never fails: text that is
+// no link at all comes back as a host of some sort with an empty path.
+LinkParts SplitLink(std::string_view link);
+
+// True for the hosts that serve Weibo images: ww1-4, wx1-4, ws1-4, tva1-4 and
+// tvax1-4 under ".sinaimg.cn", in any letter case, with or without a final ".".
+bool IsWeiboImageHost(std::string_view host);
+
+// Finds the Weibo image a pasted link points at and returns the last segment of
+// its path (the file name, after the last "/", before "?" or "#"; empty when the
+// path is empty or ends in "/"). The link is taken as it is, escapes already undone:
+// - a link on a Weibo image host is the image itself;
+// - a link on another host is an image proxy when its query has a "url" parameter
+//   (key in any letter case; value up to the next "&", percent-escapes undone once
+//   more) or its path has a segment that is a Weibo image host (the image is that
+//   segment and the rest of the path); that inner link is read the same way, at
+//   most 4 times.
+// Nothing: the link leads to no Weibo image host.
+std::optional<std::string> FindImageFileName(std::string_view link);
+
+}  // namespace zentravo::lookup

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zentravo::lookup {
+
+// The one path the service answers at, and the longest request target it reads.
+inline constexpr std::string_view kLookupPath = "/weibo/brellik.php";
+inline constexpr std::size_t kMaxTargetLength = 8192;
+
+// What the service sends back: the body is UTF-8 text, shown by the program as it
+// is, so a success holds the UID's decimal digits and nothing else, and every
+// failure a short explanation in Chinese.
+struct Answer {
+  int status = 200;
+  std::string body;
+};
+
+// The link inside a raw request target (origin form "/path?query", or absolute
+// form "http[s]://host/path?query"): every byte after the first "url=" that begins
+// the query or follows an "&" in it, to the very end of the target. The program
+// appends the link unescaped, so "&", "?", "#" and spaces after "url=" belong to
+// it. Nothing: the target has no such "url=".
+std::optional<std::string_view> LinkFromTarget(std::string_view target);
+
+// The path of a raw request target: the bytes before its first "?" or "#", after
+// dropping a leading "http://host" or "https://host" (either letter case). Escapes
+// are not undone.
+std::string_view PathOfTarget(std::string_view target);
+
+// Answers a link as it arrived after "url=": percent-escapes undone once, ASCII
+// spaces, tabs, CR and LF trimmed from both ends, then the Weibo image found
+// (FindImageFileName) and the UID read from its file name (UidFromFileName).
+// 200 with the UID, or 400 with the reason.
+Answer AnswerLink(std::string_view rawLink);
+
+// Answers one request from its method (as sent, letter case significant) and raw
+// target, in this order: a target over kMaxTargetLength bytes is 414; a path other
+// than kLookupPath is 404; a method other than GET, HEAD or POST is 405; a target
+// without a link is 400; otherwise AnswerLink. The body for HEAD is the same as
+// for GET; leaving it out is the sender's business.
+Answer AnswerRequest(std::string_view method, std::string_view target);
+
+// The answer for a request that could not be read as one: status 400 (not HTTP),
+// 413 (body too large), 414 (request line too long) or 431 (header too large); any
+// other status gives the 400 answer.
+Answer AnswerUnreadableRequest(int status);
+
+}  // namespace zentravo::lookup

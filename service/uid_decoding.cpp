@@ -1,0 +1,41 @@
+#include "service/uid_decoding.h"
+
+namespace zentravo::lookup {
+namespace {
+
+constexpr std::size_t kUidLength = 8;
+
+int Base62Value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 36;
+  return -1;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+UidReading UidFromFileName(std::string_view fileName) {
+  const std::string_view stem = fileName.substr(0, fileName.find('.'));
+  if (stem.size() < kUidLength) return {0, UidProblem::kNameTooShort};
+
+  const std::string_view digits = stem.substr(0, kUidLength);
+  const bool base62 = digits.starts_with("00");
+  const int radix = base62 ? 62 : 16;
+  std::uint64_t uid = 0;  // 62^8 < 2^48, so 8 digits never overflow
+  for (char c : digits) {
+    const int value = base62 ? Base62Value(c) : HexValue(c);
+    if (value < 0) return {0, UidProblem::kUnreadableCharacter};
+    uid = uid * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(value);
+  }
+  if (uid == 0) return {0, UidProblem::kZero};
+  return {uid, UidProblem::kNone};
+}
+
+}  // namespace zentravo::lookup
