@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 wine wine32:i386
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
-  libcpp-httplib-dev libssl-dev openssl
+  libboost-dev libssl-dev openssl
   nginx wrk clang libclang-rt-14-dev
 )
 

@@ -13,14 +13,26 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=zh_CN.UTF-8
 
+# Wine draws the caption buttons of every frame with its own Marlett font, which
+# this Wine does not load from its data directory; a copy in the prefix's Fonts
+# folder is found. Without it the buttons show the letters "0 1 r".
+install_wine_marlett() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  local marlett=/usr/share/wine/fonts/marlett.ttf
+  if [ -d "$fonts" ] && [ -f "$marlett" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp "$marlett" "$fonts/marlett.ttf"
+  fi
+}
+
 ensure_wine_prefix() {
-  if [ -f "$WINEPREFIX/.zentravo-prefix" ]; then return; fi
+  if [ -f "$WINEPREFIX/.zentravo-prefix" ]; then install_wine_marlett; return; fi
   echo "wine: creating the prefix $WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot --init
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1920x1080 /f >/dev/null
   wineserver -w
+  install_wine_marlett
   touch "$WINEPREFIX/.zentravo-prefix"
 }
 
