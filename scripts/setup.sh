@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ pkg-config python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686 wine wine32:i386
-  xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
+  xvfb xdotool xclip x11-utils imagemagick fonts-wqy-microhei locales
   libboost-dev libssl-dev openssl
   nginx wrk clang libclang-rt-14-dev
 )
