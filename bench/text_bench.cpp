@@ -2,8 +2,10 @@
 // FindText on plain ASCII must stay close to a bare std::string_view::find.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "text/text.h"
 
@@ -73,6 +75,28 @@ void BM_SplitText(benchmark::State& state) {
   SetBytes(state, text);
 }
 
+// The same cut done the plainest way, into std::strings, as a reference for what
+// the memory system alone costs at each size.
+void BM_PlainSplitReference(benchmark::State& state) {
+  const zentravo::Text& text = Input(static_cast<int>(state.range(0)), state.range(1) != 0);
+  const std::string_view view = text.str();
+  for (auto _ : state) {
+    std::vector<std::string> parts;
+    parts.reserve(static_cast<size_t>(std::count(view.begin(), view.end(), ';')) + 1);
+    for (size_t start = 0;;) {
+      const size_t end = view.find(';', start);
+      if (end == std::string_view::npos) {
+        if (start < view.size()) parts.emplace_back(view.substr(start));
+        break;
+      }
+      parts.emplace_back(view.substr(start, end - start));
+      start = end + 1;
+    }
+    benchmark::DoNotOptimize(parts);
+  }
+  SetBytes(state, text);
+}
+
 // Arguments: {size in bytes, mixed GBK (1) or plain ASCII (0)}.
 void Sizes(benchmark::internal::Benchmark* b) {
   for (int mixed : {0, 1}) {
@@ -86,6 +110,7 @@ BENCHMARK(BM_StringViewFind)->Apply(Sizes);
 BENCHMARK(BM_FindTextIgnoringCase)->Apply(Sizes);
 BENCHMARK(BM_ReplaceSubtext)->Apply(Sizes);
 BENCHMARK(BM_SplitText)->Apply(Sizes);
+BENCHMARK(BM_PlainSplitReference)->Apply(Sizes);
 
 }  // namespace
 

@@ -87,6 +87,43 @@ void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ign
   }
 }
 
+// Whether walking `bytes` on their own ends exactly at their end, that is, whether
+// they do not end in a lead byte whose second byte would lie beyond them.
+bool WalksCleanly(std::string_view bytes) {
+  Size at = 0;
+  while (at < bytes.size()) at += CharWidth(bytes, at);
+  return at == bytes.size();
+}
+
+// Calls `visit(position)` for the matches of `find` that a walk from `from` meets
+// when, after each match, it resumes right after the matched bytes (as replacing
+// and splitting do); matches never overlap. Stops early when `visit` returns false.
+template <typename Visit>
+void ForEachMatchResumingAfter(std::string_view s, Size from, std::string_view find,
+                               bool ignoreCase, Visit visit) {
+  if (WalksCleanly(find)) {
+    // Resuming after a match lands on a character start of the one walk anyway,
+    // so a single walk serves; it only skips matches that overlap the last one.
+    Size resume = from;
+    ForEachMatch(s, from, find, ignoreCase, [&](Size at) {
+      if (at < resume) return true;
+      resume = at + find.size();
+      return visit(at);
+    });
+    return;
+  }
+  // The match ends inside a character; the walk starts afresh after it.
+  for (Size resume = from;;) {
+    Size match = std::string_view::npos;
+    ForEachMatch(s, resume, find, ignoreCase, [&](Size at) {
+      match = at;
+      return false;
+    });
+    if (match == std::string_view::npos || !visit(match)) return;
+    resume = match + find.size();
+  }
+}
+
 bool IsSpaceAt(std::string_view s, Size at) {
   if (s[at] == ' ') return true;
   return s[at] == '\xA1' && at + 1 < s.size() && s[at + 1] == '\xA1';
@@ -198,34 +235,24 @@ Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> repl
   out.reserve(s.size());
   out.append(s, 0, from);
   Size copiedUpTo = from;  // bytes before this are already in `out`
-  Size walkEnd = s.size(); // where the walk stopped
-  bool dropLoneLead = false;
 
-  // Matches are found as in a search, each resuming right after the previous one.
-  Size resume = from;
-  while (remaining != 0) {
-    Size match = std::string_view::npos;
-    ForEachMatch(s, resume, f, !caseSensitive, [&](Size at) {
-      match = at;
-      return false;
-    });
-    if (match == std::string_view::npos) break;
+  ForEachMatchResumingAfter(s, from, f, !caseSensitive, [&](Size match) {
     out.append(s, copiedUpTo, match - copiedUpTo);
     out.append(with);
-    copiedUpTo = resume = match + f.size();
+    copiedUpTo = match + f.size();
     if (remaining > 0) --remaining;
-  }
+    return remaining != 0;
+  });
   // The walk copies what is left character by character. A lead byte ending the
   // text is met as a character of its own only when the walk reaches it while
   // still comparing, which needs at least find.size() bytes left: a one-byte find.
-  if (remaining != 0 && IsLeadByte(s.back()) && f.size() == 1) {
-    Size last = WalkTo(s, copiedUpTo, s.size() - 1);
-    if (last == s.size() - 1) {
-      walkEnd = last;
-      dropLoneLead = true;
-    }
+  // Copying it as a two-byte character then drops it.
+  Size copyEnd = s.size();
+  if (remaining != 0 && f.size() == 1 && IsLeadByte(s.back()) &&
+      WalkTo(s, copiedUpTo, s.size() - 1) == s.size() - 1) {
+    copyEnd = s.size() - 1;
   }
-  out.append(s, copiedUpTo, (dropLoneLead ? walkEnd : s.size()) - copiedUpTo);
+  out.append(s, copiedUpTo, copyEnd - copiedUpTo);
   return Text(std::move(out));
 }
 
@@ -240,25 +267,25 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
     return result;
   }
   const std::string_view d = delimiter.str();
-  // Counting first keeps the member array from being moved around as it grows;
-  // overlapping matches make the count an upper bound, which is all it needs.
+  // Counting first keeps the member array from being moved around as it grows.
+  // Any upper bound will do: for a one-byte delimiter a plain count of that byte,
+  // otherwise the matches a search finds, overlapping ones included.
   Size matches = 0;
-  ForEachMatch(s, 0, d, false, [&](Size) { return ++matches < limit; });
+  if (d.size() == 1) {
+    matches = static_cast<Size>(std::count(s.begin(), s.end(), d.front()));
+  } else {
+    ForEachMatch(s, 0, d, false, [&](Size) { return ++matches < limit; });
+  }
   members.reserve(std::min(matches + 1, limit));
 
   Size memberStart = 0;
   bool full = false;
-  while (!full) {
-    Size match = std::string_view::npos;
-    ForEachMatch(s, memberStart, d, false, [&](Size at) {
-      match = at;
-      return false;
-    });
-    if (match == std::string_view::npos) break;
+  ForEachMatchResumingAfter(s, 0, d, false, [&](Size match) {
     members.push_back(FromRange(s, memberStart, match));
-    memberStart = match + d.size();  // the walk resumes right after the delimiter
+    memberStart = match + d.size();
     full = members.size() >= limit;
-  }
+    return !full;
+  });
   if (!full && memberStart < s.size()) members.push_back(FromRange(s, memberStart, s.size()));
   return result;
 }
