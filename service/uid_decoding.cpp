@@ -1,5 +1,7 @@
 #include "service/uid_decoding.h"
 
+#include "service/percent_decoding.h"
+
 namespace zentravo::lookup {
 namespace {
 
@@ -9,13 +11,6 @@ int Base62Value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'z') return c - 'a' + 10;
   if (c >= 'A' && c <= 'Z') return c - 'A' + 36;
-  return -1;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
 
@@ -30,7 +25,7 @@ UidReading UidFromFileName(std::string_view fileName) {
   const int radix = base62 ? 62 : 16;
   std::uint64_t uid = 0;  // 62^8 < 2^48, so 8 digits never overflow
   for (char c : digits) {
-    const int value = base62 ? Base62Value(c) : HexValue(c);
+    const int value = base62 ? Base62Value(c) : HexDigitValue(c);
     if (value < 0) return {0, UidProblem::kUnreadableCharacter};
     uid = uid * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(value);
   }

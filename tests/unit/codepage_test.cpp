@@ -4,19 +4,10 @@
 
 #include <string>
 
+#include "tests/support/hex.h"
+
 namespace zentravo {
 namespace {
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char b : bytes) {
-    if (!out.empty()) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
 
 Bytes Raw(std::string_view bytes) { return Bytes(bytes); }
 
@@ -42,7 +33,7 @@ TEST(Utf8ToGbkTest, ConvertsWholeAndSubstitutesWhatItCannotRead) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
-    EXPECT_EQ(Hex(Utf8ToGbk(row.utf8).str()), Hex(row.gbk));
+    EXPECT_EQ(HexBytes(Utf8ToGbk(row.utf8).str()), HexBytes(row.gbk));
   }
 }
 
@@ -66,7 +57,7 @@ TEST(CodePageToWideTest, WholeBufferWithTheTerminatingUnit) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
-    EXPECT_EQ(Hex(CodePageToWide(row.text, row.codePage, row.useGivenCodePage).str()), Hex(row.wide));
+    EXPECT_EQ(HexBytes(CodePageToWide(row.text, row.codePage, row.useGivenCodePage).str()), HexBytes(row.wide));
   }
 }
 
@@ -94,7 +85,7 @@ TEST(WideToCodePageTest, StopsAtTheFirstZeroAndNeverReadsPastTheEnd) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
-    EXPECT_EQ(Hex(WideToCodePage(row.wide, row.codePage, row.useGivenCodePage).str()), Hex(row.text));
+    EXPECT_EQ(HexBytes(WideToCodePage(row.wide, row.codePage, row.useGivenCodePage).str()), HexBytes(row.text));
   }
 }
 

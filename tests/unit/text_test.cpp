@@ -6,23 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/hex.h"
+
 namespace zentravo {
 namespace {
 
 // Non-ASCII bytes are spelled out: narrow literals are compiled to code page 936.
 constexpr const char* kFullWidthSpace = "\xA1\xA1";
 constexpr const char* kZhong = "\xD6\xD0";  // 中: a two-byte character
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char b : bytes) {
-    if (!out.empty()) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
 
 TEST(TextValue, KeepsTheBytesBeforeTheFirstZero) {
   EXPECT_EQ(Text("ab").str(), "ab");
@@ -88,7 +79,7 @@ TEST(TextCompare, BytesAsUnsignedPrefixSmaller) {
       {"", "a", -1},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(Hex(row.a) + " vs " + Hex(row.b));
+    SCOPED_TRACE(HexBytes(row.a) + " vs " + HexBytes(row.b));
     const int result = CompareText(row.a, row.b);
     EXPECT_EQ((result > 0) - (result < 0), row.sign);
   }
@@ -134,7 +125,7 @@ TEST(TextSearch, FindText) {
       {"a\x81", "a", std::nullopt, false, 1},
   };
   for (const FindRow& row : rows) {
-    SCOPED_TRACE(Hex(row.text) + " / " + Hex(row.find) + " from " +
+    SCOPED_TRACE(HexBytes(row.text) + " / " + HexBytes(row.find) + " from " +
                  (row.start ? std::to_string(*row.start) : "-") + (row.ignoreCase ? " nocase" : ""));
     EXPECT_EQ(FindText(row.text, row.find, row.start, row.ignoreCase), row.expected);
   }
@@ -153,7 +144,7 @@ TEST(TextSearch, FindTextReverse) {
       {"A\xB0\x41", "A", std::nullopt, false, 1},
   };
   for (const FindRow& row : rows) {
-    SCOPED_TRACE(Hex(row.text) + " / " + Hex(row.find));
+    SCOPED_TRACE(HexBytes(row.text) + " / " + HexBytes(row.find));
     EXPECT_EQ(FindTextReverse(row.text, row.find, row.ignoreCase), row.expected);
   }
 }
@@ -194,13 +185,13 @@ TEST(TextReplace, ReplaceSubtext) {
       {"ab\x81", "b", "B", {}, 1, true, "aB\x81"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(Hex(row.text) + " / " + Hex(row.find));
+    SCOPED_TRACE(HexBytes(row.text) + " / " + HexBytes(row.find));
     std::optional<Text> replacement;
     if (row.replacement) replacement = Text(*row.replacement);
-    EXPECT_EQ(Hex(ReplaceSubtext(row.text, row.find, replacement, row.start, row.count,
+    EXPECT_EQ(HexBytes(ReplaceSubtext(row.text, row.find, replacement, row.start, row.count,
                                  row.caseSensitive)
                       .str()),
-              Hex(row.expected));
+              HexBytes(row.expected));
   }
   // The default flag ignores case.
   EXPECT_EQ(ReplaceSubtext("aXa", "x", Text("-")).str(), "a-a");
@@ -232,7 +223,7 @@ TEST(TextSplit, SplitText) {
       {"a;b\x81", ";", {}, {"a", "b\x81"}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(Hex(row.text) + " at " + Hex(row.delimiter));
+    SCOPED_TRACE(HexBytes(row.text) + " at " + HexBytes(row.delimiter));
     TextArray parts = SplitText(row.text, row.delimiter, row.maxCount);
     std::vector<std::string> got;
     for (const Text& part : parts.members()) got.push_back(part.str());
@@ -266,12 +257,12 @@ TEST(TextChange, LowerTrimRemoveSpaces) {
       {"remove", "\xA1\xA1\xA1", ""},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.op) + " " + Hex(row.in));
+    SCOPED_TRACE(std::string(row.op) + " " + HexBytes(row.in));
     const std::string op = row.op;
     Text result = op == "lower"  ? ToLowerCase(row.in)
                   : op == "trim" ? TrimBothEnds(row.in)
                                  : RemoveAllSpaces(row.in);
-    EXPECT_EQ(Hex(result.str()), Hex(row.expected));
+    EXPECT_EQ(HexBytes(result.str()), HexBytes(row.expected));
   }
 }
 
@@ -297,7 +288,7 @@ TEST(TextToInteger, ParsesWithFullWidthFoldingAndWrapAround) {
       {"12\xA3\xB3", 123},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(Hex(row.in));
+    SCOPED_TRACE(HexBytes(row.in));
     EXPECT_EQ(ToInteger(row.in), row.expected);
   }
 }
