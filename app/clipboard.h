@@ -2,7 +2,7 @@
 
 // Putting text on the clipboard.
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 #include "text/text.h"
 
 namespace zentravo {

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/main_window_layout.h"
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 #include "app/trans_label.h"
 #include "app/window_keys.h"
 

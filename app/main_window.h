@@ -9,7 +9,7 @@
 
 #include "app/base_window.h"
 #include "app/controls.h"
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/base_window.h"
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo {
 namespace {

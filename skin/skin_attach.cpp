@@ -5,7 +5,7 @@
 
 #include "skin/skin_files.h"
 #include "skin/skin_library_path.h"
-#include "skin/win32_handles.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo {
 namespace {
@@ -40,7 +40,7 @@ bool SkinFunctionAvailable(const Text& functionName) {
     return true;
   }
 
-  ModuleHandle module(LoadLibraryA(fullPath));
+  ScopedModule module(LoadLibraryA(fullPath));
   if (module.Get() == nullptr) return false;
   FARPROC function = GetProcAddress(module.Get(), functionName.c_str());
   if (function == nullptr) return false;  // unloaded again as `module` goes

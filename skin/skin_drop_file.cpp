@@ -31,19 +31,19 @@ bool ContentIs(HANDLE file, const std::string& expected) {
 }
 
 // The file at `path`, held against writing, when it holds exactly `image`.
-FileHandle HoldIfIdentical(const Text& path, const Bytes& image) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+ScopedKernelHandle HoldIfIdentical(const Text& path, const Bytes& image) {
+  ScopedKernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file || !ContentIs(file.Get(), image.str())) return FileHandle();
+  if (!file || !ContentIs(file.Get(), image.str())) return ScopedKernelHandle();
   return file;
 }
 
 }  // namespace
 
-FileHandle PlaceSkinLibrary(const Text& path, const Bytes& image) {
-  if (path.empty()) return FileHandle();
-  if (FileHandle held = HoldIfIdentical(path, image)) return held;
-  if (!WriteBytesToFile(path, image)) return FileHandle();
+ScopedKernelHandle PlaceSkinLibrary(const Text& path, const Bytes& image) {
+  if (path.empty()) return ScopedKernelHandle();
+  if (ScopedKernelHandle held = HoldIfIdentical(path, image)) return held;
+  if (!WriteBytesToFile(path, image)) return ScopedKernelHandle();
   // Checked again after the write: the bytes that get loaded are the bytes compared.
   return HoldIfIdentical(path, image);
 }

@@ -5,7 +5,7 @@
 // stays open against writing from that comparison until it has been loaded, so the
 // file that was checked is the file that runs.
 
-#include "skin/win32_handles.h"
+#include "runtime/scoped_win.h"
 #include "text/text.h"
 
 namespace zentravo {
@@ -17,6 +17,6 @@ namespace zentravo {
 // Returns an empty handle when that cannot be done (no such drive, a folder that
 // cannot be written, a file that cannot be replaced or read): the file at `path`
 // is then not to be loaded.
-FileHandle PlaceSkinLibrary(const Text& path, const Bytes& image);
+ScopedKernelHandle PlaceSkinLibrary(const Text& path, const Bytes& image);
 
 }  // namespace zentravo

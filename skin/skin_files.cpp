@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "runtime/program_directory.h"
-#include "skin/win32_handles.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo {
 namespace {
@@ -34,15 +34,15 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 
 // Creates a temporary file beside `path` that did not exist before (so nothing
 // planted under its name is ever written through) and returns its name.
-FileHandle CreateTemporaryBeside(const Text& path, Text& name) {
+ScopedKernelHandle CreateTemporaryBeside(const Text& path, Text& name) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     name = TemporaryNameFor(path);
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return FileHandle(file);
+    if (file != INVALID_HANDLE_VALUE) return ScopedKernelHandle(file);
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  return FileHandle();
+  return ScopedKernelHandle();
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ FileHandle CreateTemporaryBeside(const Text& path, Text& name) {
 bool FileExists(const Text& path) {
   if (path.empty()) return false;
   WIN32_FIND_DATAA found;
-  return static_cast<bool>(FindHandle(FindFirstFileA(path.c_str(), &found)));
+  return static_cast<bool>(ScopedFindHandle(FindFirstFileA(path.c_str(), &found)));
 }
 
 bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
@@ -60,7 +60,7 @@ bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
 bool WriteBytesToFile(const Text& path, std::string_view bytes) {
   if (path.empty()) return false;
   Text temporary;
-  FileHandle file = CreateTemporaryBeside(path, temporary);
+  ScopedKernelHandle file = CreateTemporaryBeside(path, temporary);
   if (!file) return false;
   const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
   if (!file.Close() || !written ||

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 #include "tests/e2e/support/program.h"
 #include "tests/e2e/support/resources.h"
 #include "tests/e2e/support/screen.h"

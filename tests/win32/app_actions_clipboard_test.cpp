@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo {
 namespace {

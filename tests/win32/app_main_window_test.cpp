@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/edit_text.h"
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 #include "runtime/exit_hooks.h"
 #include "runtime/fatal_error.h"
 #include "runtime/program_directory.h"

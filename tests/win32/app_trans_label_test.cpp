@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo {
 namespace {

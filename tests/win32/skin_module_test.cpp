@@ -407,7 +407,7 @@ TEST_F(SkinDropFileTest, WithoutTheDriveNothingIsWrittenOrLoaded) {
 
 TEST_F(SkinDropFileTest, ThePlacedFileIsHeldAgainstWritingButCanBeLoaded) {
   const std::string image = ProbeBytes("skin_probe_ok");
-  FileHandle held = PlaceSkinLibrary(drop_, Bytes(image));
+  ScopedKernelHandle held = PlaceSkinLibrary(drop_, Bytes(image));
   ASSERT_TRUE(held);
   EXPECT_EQ(CreateFileA(drop_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, 0, nullptr),

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo::e2e {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 
 namespace zentravo::e2e {
 namespace {

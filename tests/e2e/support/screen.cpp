@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/scoped_win.h"
+#include "runtime/scoped_win.h"
 #include "tests/e2e/support/program.h"
 #include "tests/e2e/support/window_query.h"
 

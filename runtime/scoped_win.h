@@ -2,6 +2,7 @@
 
 // Owners for Windows handles: each closes its handle with the matching call when
 // it goes out of scope. Move-only; Release() hands the handle back to the caller.
+// Windows only.
 
 #include <windows.h>
 
@@ -37,50 +38,59 @@ class ScopedHandle {
   }
   Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
 
+  // Closes the handle now; false when closing reports an error (for a file just
+  // written, its data may then not have reached the disk).
+  bool Close() {
+    Handle handle = Release();
+    return !Traits::IsValid(handle) || Traits::Close(handle);
+  }
+
  private:
   Handle handle_ = Traits::Invalid();
 };
 
+// A kernel object (file, process, thread, event); null and INVALID_HANDLE_VALUE
+// both mean none.
 struct KernelHandleTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { CloseHandle(h); }
+  static bool Close(Handle h) { return CloseHandle(h) != 0; }
 };
 
 struct FindHandleTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { FindClose(h); }
+  static bool Close(Handle h) { return FindClose(h) != 0; }
 };
 
 struct WindowTraits {
   using Handle = HWND;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { DestroyWindow(h); }
+  static bool Close(Handle h) { return DestroyWindow(h) != 0; }
 };
 
 struct IconTraits {
   using Handle = HICON;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { DestroyIcon(h); }
+  static bool Close(Handle h) { return DestroyIcon(h) != 0; }
 };
 
 struct ModuleTraits {
   using Handle = HMODULE;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { FreeLibrary(h); }
+  static bool Close(Handle h) { return FreeLibrary(h) != 0; }
 };
 
 struct MemoryDcTraits {
   using Handle = HDC;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { DeleteDC(h); }
+  static bool Close(Handle h) { return DeleteDC(h) != 0; }
 };
 
 template <typename GdiObject>
@@ -88,14 +98,14 @@ struct GdiObjectTraits {
   using Handle = GdiObject;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { DeleteObject(h); }
+  static bool Close(Handle h) { return DeleteObject(h) != 0; }
 };
 
 struct HookTraits {
   using Handle = HHOOK;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { UnhookWindowsHookEx(h); }
+  static bool Close(Handle h) { return UnhookWindowsHookEx(h) != 0; }
 };
 
 // A global memory block from GlobalAlloc. Release() it once another owner (the
@@ -104,7 +114,7 @@ struct GlobalMemoryTraits {
   using Handle = HGLOBAL;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { GlobalFree(h); }
+  static bool Close(Handle h) { return GlobalFree(h) == nullptr; }
 };
 
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
