@@ -68,10 +68,20 @@ void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ign
   const Size lastStart = s.size() - find.size();
   Size walk = from;
   if (!ignoreCase) {
+    // The byte search runs a window ahead of the walk, so the walk goes over bytes
+    // the search has just brought into the cache instead of reading a long text
+    // from memory a second time.
+    constexpr Size kWindow = 64 * 1024;
     Size candidate = from;
     while (candidate <= lastStart) {
-      candidate = s.find(find, candidate);
-      if (candidate == std::string_view::npos) return;
+      const Size windowEnd = std::min(lastStart + 1, candidate + kWindow);
+      const Size found = s.substr(0, windowEnd + find.size() - 1).find(find, candidate);
+      if (found == std::string_view::npos) {
+        walk = WalkTo(s, walk, windowEnd);
+        candidate = windowEnd;
+        continue;
+      }
+      candidate = found;
       walk = WalkTo(s, walk, candidate);
       if (walk == candidate) {
         if (!visit(candidate)) return;

@@ -131,6 +131,27 @@ TEST(TextSearch, FindText) {
   }
 }
 
+// Long texts are searched a window at a time; the character walk must carry over
+// from one window to the next. The text is "x" and then two-byte characters whose
+// second byte is 'A' (so characters start at odd offsets, across every power-of-two
+// window edge): "AA" occurs at every character boundary but matches only where two
+// real 'A' characters stand.
+TEST(TextSearch, LongTextKeepsTheWalkAcrossSearchWindows) {
+  struct Row {
+    size_t realAt;  // byte offset of the "AA" that replaces one character
+    int expected;
+  } rows[] = {{65535, 65536}, {65537, 65538}, {100001, 100002}, {139999, 140000}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.realAt);
+    std::string text = "x";
+    for (int i = 0; i < 70000; ++i) text += "\xB0\x41";
+    text.replace(row.realAt, 2, "AA");
+    EXPECT_EQ(FindText(text, "AA"), row.expected);
+    EXPECT_EQ(FindTextReverse(text, "AA"), row.expected);
+    EXPECT_EQ(ArrayCount(SplitText(text, "AA")), row.realAt + 2 == text.size() ? 1 : 2);
+  }
+}
+
 TEST(TextSearch, FindTextReverse) {
   const FindRow rows[] = {
       {"host:88:1", ":", std::nullopt, false, 8},
