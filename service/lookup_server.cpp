@@ -62,7 +62,12 @@ class Connection {
   ssl::stream<tcp::socket>& stream() { return stream_; }
   tcp::socket& socket() { return stream_.next_layer(); }
 
-  void ExpireAfter(Clock::duration limit) { deadline_ = Clock::now() + limit; }
+  void ExpireAfter(Clock::duration limit) {
+    deadline_ = Clock::now() + limit;
+    // The watchdog sleeps towards the deadline it last read; one moved earlier
+    // (a request after a long idle wait, say) wakes it to read again.
+    if (deadline_ < watchdog_.expiry()) watchdog_.cancel();
+  }
 
   // Ends the connection: pending steps fail, the watchdog stops.
   void Close() {

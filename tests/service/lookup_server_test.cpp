@@ -244,6 +244,25 @@ TEST_F(LookupServerTest, ClosesIdleAndSlowConnections) {
   EXPECT_EQ(reply->status, 200);
 }
 
+// A connection that has waited idle and then starts a request it never finishes is
+// held to the request's shorter limit, not to what was left of the idle one.
+TEST_F(LookupServerTest, ARequestAfterAnIdleWaitGetsTheRequestLimit) {
+  server_.reset();
+  ServerSettings settings = TestSettings();
+  settings.idleTimeout = 60s;
+  settings.requestTimeout = 500ms;
+  StartServer(settings);
+
+  // Closed by the server well before this client gives up waiting.
+  std::unique_ptr<RawConnection> client = RawConnection::Open(port(), kCa, 5s);
+  ASSERT_TRUE(client);
+  ASSERT_TRUE(client->Send(ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab")));
+  ASSERT_TRUE(client->Receive());
+  std::this_thread::sleep_for(1s);  // idle long enough for the server to wait on the idle limit
+  ASSERT_TRUE(client->Send("POST /weibo/brellik.php?url=wx1.sinaimg.cn/a/9d0d09ab HTTP/1.1\r\nHo"));
+  EXPECT_TRUE(client->ClosedByPeer());
+}
+
 TEST_F(LookupServerTest, RefusesConnectionsBeyondItsLimitUntilOneEnds) {
   server_.reset();
   ServerSettings settings = TestSettings();
