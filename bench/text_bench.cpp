@@ -72,6 +72,13 @@ void BM_FindText(benchmark::State& state) {
   SetBytes(state, inputs);
 }
 
+// A needle the text does not hold: the search alone decides.
+void BM_FindTextAbsent(benchmark::State& state) {
+  Inputs& inputs = Input(state);
+  for (auto _ : state) benchmark::DoNotOptimize(zentravo::FindText(inputs.Next(), "zentravo-absent"));
+  SetBytes(state, inputs);
+}
+
 void BM_FindTextIgnoringCase(benchmark::State& state) {
   Inputs& inputs = Input(state);
   for (auto _ : state) {
@@ -133,6 +140,7 @@ void Sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_FindText)->Apply(Sizes);
 BENCHMARK(BM_StringViewFind)->Apply(Sizes);
+BENCHMARK(BM_FindTextAbsent)->Apply(Sizes);
 BENCHMARK(BM_FindTextIgnoringCase)->Apply(Sizes);
 BENCHMARK(BM_ReplaceSubtext)->Apply(Sizes);
 BENCHMARK(BM_SplitText)->Apply(Sizes);

@@ -1,6 +1,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -30,29 +31,51 @@ bool BytesMatchAt(std::string_view s, Size at, std::string_view find, bool ignor
   return true;
 }
 
+// Advances a character walk from the character start `walk` over ASCII bytes only,
+// up to `target` or the first byte 0x80..0xFF. Runs of ASCII bytes are skipped a
+// word or four at a time.
+Size SkipAscii(std::string_view s, Size walk, Size target) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  while (target - walk >= 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, s.data() + walk, sizeof words);
+    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
+    walk += 32;
+  }
+  while (target - walk >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + walk, 8);
+    if ((word & kHighBits) != 0) break;
+    walk += 8;
+  }
+  while (walk < target && !IsLeadByte(s[walk])) ++walk;
+  return walk;
+}
+
 // Advances a character walk from the character start `walk` to the first
-// character start at or after `target`. Runs of ASCII bytes are skipped a word or
-// four at a time, so walking plain text costs little more than scanning it.
+// character start at or after `target`. ASCII runs are skipped a word at a time;
+// a run of high bytes starting at a character start is pairs of bytes, so only its
+// length counts: an odd run's last lead byte takes the byte after it as well.
 Size WalkTo(std::string_view s, Size walk, Size target) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
   while (walk < target) {
-    if (target - walk >= 32) {
-      std::uint64_t words[4];
-      std::memcpy(words, s.data() + walk, sizeof words);
-      if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) == 0) {
-        walk += 32;
-        continue;
-      }
-    }
-    if (target - walk >= 8) {
+    walk = SkipAscii(s, walk, target);
+    if (walk >= target) break;
+    Size runEnd = walk;
+    while (s.size() - runEnd >= 8) {
       std::uint64_t word;
-      std::memcpy(&word, s.data() + walk, 8);
-      if ((word & kHighBits) == 0) {
-        walk += 8;
-        continue;
+      std::memcpy(&word, s.data() + runEnd, 8);
+      const std::uint64_t asciiBytes = ~word & kHighBits;
+      if (asciiBytes != 0) {
+        runEnd += static_cast<Size>(std::countr_zero(asciiBytes) / 8);  // little-endian
+        break;
       }
+      runEnd += 8;
     }
-    walk += CharWidth(s, walk);
+    if (s.size() - runEnd < 8) {
+      while (runEnd < s.size() && IsLeadByte(s[runEnd])) ++runEnd;
+    }
+    walk = runEnd + ((runEnd - walk) % 2);
   }
   return walk;
 }
@@ -68,15 +91,17 @@ void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ign
   const Size lastStart = s.size() - find.size();
   Size walk = from;
   if (!ignoreCase) {
-    // The byte search runs a window ahead of the walk, so the walk goes over bytes
-    // the search has just brought into the cache instead of reading a long text
-    // from memory a second time.
+    // The byte search runs a window at a time, so the walk can go over bytes the
+    // search has just brought into the cache instead of reading a long text from
+    // memory a second time.
     constexpr Size kWindow = 64 * 1024;
     Size candidate = from;
     while (candidate <= lastStart) {
       const Size windowEnd = std::min(lastStart + 1, candidate + kWindow);
       const Size found = s.substr(0, windowEnd + find.size() - 1).find(find, candidate);
       if (found == std::string_view::npos) {
+        // Keep the walk up with the search while the window is in the cache: a
+        // match further on would otherwise have it read all of this from memory.
         walk = WalkTo(s, walk, windowEnd);
         candidate = windowEnd;
         continue;

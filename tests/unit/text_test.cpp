@@ -120,6 +120,13 @@ TEST(TextSearch, FindText) {
       {"\xB0\x61", "\xB0\x41", std::nullopt, true, 1},
       {"x" + zz + "y", "y", std::nullopt, false, 6},
       {"x" + zz + "y", kZhong, 4, false, 4},
+      // Long ASCII runs and runs of high bytes are walked in larger steps: an odd
+      // run's last lead byte still takes the byte after it.
+      {std::string(40, 'a') + "\xB0\x41" "A", "A", std::nullopt, false, 43},
+      {"\xB0\xB0\xB0" "AA", "A", std::nullopt, false, 5},
+      {std::string(17, '\xB0') + "AA", "A", std::nullopt, false, 19},
+      {std::string(16, '\xB0') + "AA", "A", std::nullopt, false, 17},
+      {"x" + std::string(9, '\xB0') + "yAz", "A", std::nullopt, false, 12},
       // A lead byte ending the text stops the walk but is itself a candidate.
       {"a\x81", "\x81", std::nullopt, false, 2},
       {"a\x81", "a", std::nullopt, false, 1},
