@@ -15,6 +15,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
+# The program's lookup address names no port, so the service listens on 443,
+# which only root may bind.
+if [ "$(id -u)" -ne 0 ]; then
+  echo "run: run as root: the lookup service listens on 127.0.0.1:443" >&2
+  exit 1
+fi
+
 sample_link=${1:-https://wx1.sinaimg.cn/large/006r2HqOly1hxyz0example.jpg}
 
 scripts/setup.sh
@@ -56,11 +63,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Port 443 is a privileged port.
-as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(sudo)
 service_log="$run_dir/lookup-service.log"
-"${as_root[@]}" "$root/build/native/bin/zentravo-lookup-service" --address 127.0.0.1 --port 443 \
+"$root/build/native/bin/zentravo-lookup-service" --address 127.0.0.1 --port 443 \
   --cert "$root/build/certs/localhost.pem" --key "$root/build/certs/localhost.key" >"$service_log" 2>&1 &
 service_pid=$!
 for _ in $(seq 100); do

@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
 # Installs what building and testing Zentravo needs on Debian 12, only what is
 # missing: the MinGW-w64 cross compiler, Wine (with 32-bit support), a virtual X
-# server, GoogleTest, fonts with Chinese glyphs, and the zh_CN.UTF-8 locale that
-# gives Wine the ANSI code page 936. Safe to run again.
+# server, GoogleTest, Boost and OpenSSL for the lookup service, Clang for its fuzz
+# run, fonts with Chinese glyphs, and the zh_CN.UTF-8 locale that gives Wine the
+# ANSI code page 936. Safe to run again.
+#
+#   scripts/setup.sh            what building, running and testing need
+#   scripts/setup.sh --bench    also Google Benchmark, nginx and wrk for bench/
+#                               (Debian's nginx package starts a web server on port 80)
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config python3
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686 wine wine32:i386
   xvfb xdotool xclip x11-utils imagemagick fonts-wqy-microhei locales
   libboost-dev libssl-dev openssl
-  nginx wrk clang libclang-rt-14-dev
+  clang libclang-rt-14-dev
 )
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(libbenchmark-dev nginx wrk)
+fi
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -6,6 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The end-to-end lookups need the lookup service's port, 443, which only root may bind.
+if [ "$(id -u)" -ne 0 ]; then
+  echo "test: run as root: the end-to-end tests serve HTTPS on 127.0.0.1:443" >&2
+  exit 1
+fi
+
 scripts/setup.sh
 
 cmake --preset native
@@ -17,6 +23,8 @@ tests/fuzz/run-lookup-fuzzer.sh 60
 cmake --preset win32
 cmake --build --preset win32
 
+# The prefix the win32 test preset names, whatever WINEPREFIX the caller has.
+export WINEPREFIX="$PWD/build/wineprefix"
 source scripts/lib/wine.sh
 ensure_wine_prefix
 start_display

@@ -33,7 +33,7 @@ min_ratio=${MIN_RATIO:-0.70}
 
 for tool in wrk nginx python3 openssl; do
   command -v "$tool" >/dev/null || PATH=$PATH:/usr/sbin command -v "$tool" >/dev/null ||
-    { echo "load-test: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+    { echo "load-test: $tool is missing (scripts/setup.sh --bench installs it)" >&2; exit 1; }
 done
 nginx_bin=$(PATH=$PATH:/usr/sbin command -v nginx)
 
