@@ -177,4 +177,30 @@ bool RecordingInternetFunctions::CloseHandle(InternetHandle handle) {
   return true;
 }
 
+std::string QuotedForRecord(const std::string& bytes) {
+  std::string quoted = "\"";
+  quoted.append(EscapeForRecord(bytes)).append("\"");
+  return quoted;
+}
+
+std::string DefaultHeaderBlock(const std::string& url) {
+  return "Referer: " + url +
+         "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\nContent-Type: "
+         "application/x-www-form-urlencoded";
+}
+
+std::string SendRequestRecord(const std::string& block, const std::string& optional,
+                              std::size_t optionalLength) {
+  std::string record = "HttpSendRequestA(request, ";
+  record.append(QuotedForRecord(block)).append(", ").append(std::to_string(block.size()));
+  record.append(", ").append(optional).append(", ").append(std::to_string(optionalLength)).append(")");
+  return record;
+}
+
+std::vector<std::string> JoinRecords(std::vector<std::string> calls,
+                                     const std::vector<std::string>& more) {
+  calls.insert(calls.end(), more.begin(), more.end());
+  return calls;
+}
+
 }  // namespace zentravo

@@ -21,6 +21,23 @@ namespace zentravo {
 // Escapes `bytes` the way call records show texts, without the quotes.
 std::string EscapeForRecord(const std::string& bytes);
 
+// ---- Expected records, for tests to compare with ----
+
+// `bytes` as a call record shows a text: escaped, in double quotes.
+std::string QuotedForRecord(const std::string& bytes);
+
+// The header block sent for a request to `url` with no extra headers and no cookies.
+std::string DefaultHeaderBlock(const std::string& url);
+
+// The record of HttpSendRequestA with `block` and the optional data as the record
+// shows it (`optional`: quoted bytes, "" or null) and its length.
+std::string SendRequestRecord(const std::string& block, const std::string& optional,
+                              std::size_t optionalLength);
+
+// `calls` followed by `more`.
+std::vector<std::string> JoinRecords(std::vector<std::string> calls,
+                                     const std::vector<std::string>& more);
+
 class RecordingInternetFunctions final : public InternetFunctions {
  public:
   struct Call {

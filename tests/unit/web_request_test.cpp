@@ -13,37 +13,12 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-std::string Quoted(const std::string& bytes) {
-  std::string out = "\"";
-  out += EscapeForRecord(bytes);
-  out += '"';
-  return out;
-}
-
-const std::string kDefaultAgent = Quoted(DefaultUserAgent);
-
-// The block sent for a request with no extra headers and no cookies.
-std::string DefaultBlock(const std::string& url) {
-  return "Referer: " + url +
-         "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\nContent-Type: "
-         "application/x-www-form-urlencoded";
-}
-
-std::string SendCall(const std::string& block, const std::string& optional,
-                     std::size_t optionalLength) {
-  return "HttpSendRequestA(request, " + Quoted(block) + ", " + std::to_string(block.size()) +
-         ", " + optional + ", " + std::to_string(optionalLength) + ")";
-}
+const std::string kDefaultAgent = QuotedForRecord(DefaultUserAgent);
 
 const std::string kRead = "InternetReadFile(request, 1024)";
 const std::string kQuery = "HttpQueryInfoA(request, 22, 5000, null)";
 const Calls kCloseAll = {"InternetCloseHandle(request)", "InternetCloseHandle(connection)",
                          "InternetCloseHandle(internet)"};
-
-Calls Join(Calls calls, const Calls& more) {
-  calls.insert(calls.end(), more.begin(), more.end());
-  return calls;
-}
 
 // A body in which every byte depends on its position with a period prime to the
 // chunk size, so a lost, doubled or reordered chunk shows.
@@ -84,11 +59,11 @@ TEST_F(WebRequestTest, PlainGetWithNothingSuppliedMakesEveryCallInOrder) {
       WebRequest("http://example.com/a?b=c", {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, internet);
   EXPECT_EQ(body.str(), "hello");
   EXPECT_EQ(internet.CallStrings(),
-            Join({"InternetOpenA(" + kDefaultAgent + ", 1, null, null, 0)",
+            JoinRecords({"InternetOpenA(" + kDefaultAgent + ", 1, null, null, 0)",
                   "InternetConnectA(internet, \"example.com\", 80, null, null, 3, 0, 0)",
                   "HttpOpenRequestA(connection, \"GET\", \"/a?b=c\", \"HTTP/1.1\", null, null, "
                   "0x80084010, 0)",
-                  SendCall(DefaultBlock("http://example.com/a?b=c"), "\"\"", 0), kRead, kRead,
+                  SendRequestRecord(DefaultHeaderBlock("http://example.com/a?b=c"), "\"\"", 0), kRead, kRead,
                   kQuery},
                  kCloseAll));
 }
@@ -109,11 +84,11 @@ TEST_F(WebRequestTest, PostWithEveryArgumentSuppliedUsesAndFillsThemAll) {
                             "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\nContent-Type: "
                             "application/x-www-form-urlencoded\r\nCookie: sid=1; t=2";
   EXPECT_EQ(internet.CallStrings(),
-            Join({"InternetOpenA(\"Tester/2\", 3, \"http=proxy:81\", \"\", 0)",
+            JoinRecords({"InternetOpenA(\"Tester/2\", 3, \"http=proxy:81\", \"\", 0)",
                   "InternetConnectA(internet, \"shop.example\", 8443, null, null, 3, 0, 0)",
                   "HttpOpenRequestA(connection, \"POST\", \"/Cart Items?x=1\", \"HTTP/1.1\", "
                   "null, null, 0x80A80010, 0)",
-                  SendCall(block, "\"k=\\x00v\"", 4), kRead, kRead, kQuery},
+                  SendRequestRecord(block, "\"k=\\x00v\"", 4), kRead, kRead, kQuery},
                  kCloseAll));
   EXPECT_EQ(body.str(), "moved");
   EXPECT_EQ(args.cookies.str(), "n=5; sid=1");
@@ -133,8 +108,8 @@ TEST_F(WebRequestTest, HeaderBlockAddsOnlyMissingDefaultsAndTheCookieLine) {
     std::string cookies;
     std::string block;
   } rows[] = {
-      {"", "", DefaultBlock(url)},
-      {"", "a=1", DefaultBlock(url) + "\r\nCookie: a=1"},
+      {"", "", DefaultHeaderBlock(url)},
+      {"", "a=1", DefaultHeaderBlock(url) + "\r\nCookie: a=1"},
       // The searches keep letter case: a lower-case accept line does not count.
       {"accept: text/html", "", "accept: text/html\r\nReferer: " + url + tail},
       // "Accept-Language:" does not contain "Accept:".
@@ -155,7 +130,7 @@ TEST_F(WebRequestTest, HeaderBlockAddsOnlyMissingDefaultsAndTheCookieLine) {
     WebRequest(url, 0, {}, cookies, {}, extra, {}, {}, {}, {}, {}, fake);
     const auto sends = fake.CallsTo("HttpSendRequestA");
     ASSERT_EQ(sends.size(), 1u);
-    EXPECT_EQ(sends[0].arguments[1], Quoted(row.block));
+    EXPECT_EQ(sends[0].arguments[1], QuotedForRecord(row.block));
     EXPECT_EQ(sends[0].arguments[2], std::to_string(row.block.size()));
     EXPECT_EQ(extra.str(), row.block);
   }
@@ -185,7 +160,7 @@ TEST_F(WebRequestTest, AgentComesFromTheUserAgentLine) {
     Text extra = row.extra;
     WebRequest("http://h/", {}, {}, {}, {}, extra, {}, {}, {}, {}, {}, fake);
     ASSERT_FALSE(fake.calls().empty());
-    EXPECT_EQ(fake.calls()[0].arguments[0], Quoted(row.agent));
+    EXPECT_EQ(fake.calls()[0].arguments[0], QuotedForRecord(row.agent));
   }
 }
 
@@ -233,7 +208,7 @@ TEST_F(WebRequestTest, AddressGivesHostPortPathFlagsAndReferer) {
     ASSERT_GE(calls.size(), 4u);
     EXPECT_EQ(calls[1], row.connect);
     EXPECT_EQ(calls[2], row.openRequest);
-    EXPECT_EQ(calls[3], SendCall(DefaultBlock(row.url), "\"\"", 0));
+    EXPECT_EQ(calls[3], SendRequestRecord(DefaultHeaderBlock(row.url), "\"\"", 0));
   }
 }
 

@@ -21,32 +21,10 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-std::string Quoted(const std::string& bytes) {
-  std::string out = "\"";
-  out += EscapeForRecord(bytes);
-  out += '"';
-  return out;
-}
-
-std::string DefaultBlock(const std::string& url) {
-  return "Referer: " + url + "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\nContent-Type: "
-         "application/x-www-form-urlencoded";
-}
-
-std::string SendCall(const std::string& block, const std::string& optional, std::size_t length) {
-  return "HttpSendRequestA(request, " + Quoted(block) + ", " + std::to_string(block.size()) + ", " + optional +
-         ", " + std::to_string(length) + ")";
-}
-
-const std::string kOpenWithEmptyProxyList = "InternetOpenA(" + Quoted(DefaultUserAgent) + ", 3, \"http=\", \"\", 0)";
+const std::string kOpenWithEmptyProxyList = "InternetOpenA(" + QuotedForRecord(DefaultUserAgent) + ", 3, \"http=\", \"\", 0)";
 const Calls kReadQueryClose = {"InternetReadFile(request, 1024)", "InternetReadFile(request, 1024)",
                                "HttpQueryInfoA(request, 22, 5000, null)", "InternetCloseHandle(request)",
                                "InternetCloseHandle(connection)", "InternetCloseHandle(internet)"};
-
-Calls Join(Calls calls, const Calls& more) {
-  calls.insert(calls.end(), more.begin(), more.end());
-  return calls;
-}
 
 TEST(WebRequestText, ArgumentsLeftOutGoOnAsSuppliedAndEmpty) {
   RecordingInternetFunctions internet;
@@ -56,9 +34,9 @@ TEST(WebRequestText, ArgumentsLeftOutGoOnAsSuppliedAndEmpty) {
   // Proxy mode with the list "http=" and an empty bypass list, because the left-out
   // proxy arrives supplied; method 0 sends the text form with an empty body.
   EXPECT_EQ(internet.CallStrings(),
-            Join({kOpenWithEmptyProxyList, "InternetConnectA(internet, \"h\", 443, null, null, 3, 0, 0)",
+            JoinRecords({kOpenWithEmptyProxyList, "InternetConnectA(internet, \"h\", 443, null, null, 3, 0, 0)",
                   "HttpOpenRequestA(connection, \"GET\", \"/p?q\", \"HTTP/1.1\", null, null, 0x80880010, 0)",
-                  SendCall(DefaultBlock("https://h/p?q"), "\"\"", 0)},
+                  SendRequestRecord(DefaultHeaderBlock("https://h/p?q"), "\"\"", 0)},
                  kReadQueryClose));
 }
 
@@ -72,11 +50,11 @@ TEST(WebRequestText, TheCallersVariablesReceiveWhatWebRequestWrites) {
                                    redirectLocation, true, postBytes, Text("proxy:81"), responseHeaders,
                                    internet);
   EXPECT_EQ(text.str(), "moved");
-  EXPECT_EQ(internet.CallStrings().front(), "InternetOpenA(" + Quoted(DefaultUserAgent) +
+  EXPECT_EQ(internet.CallStrings().front(), "InternetOpenA(" + QuotedForRecord(DefaultUserAgent) +
                                                 ", 3, \"http=proxy:81\", \"\", 0)");
   EXPECT_EQ(cookies.str(), "n=5; a=1");
   EXPECT_EQ(returnedCookies.str(), "n=5");
-  EXPECT_EQ(extraHeaders.str(), DefaultBlock("http://h/") + "\r\nCookie: a=1");
+  EXPECT_EQ(extraHeaders.str(), DefaultHeaderBlock("http://h/") + "\r\nCookie: a=1");
   EXPECT_EQ(redirectLocation.str(), "/next");
   EXPECT_EQ(postBytes.str(), "k=v");
   EXPECT_EQ(responseHeaders.str(), internet.rawHeaders);
@@ -129,11 +107,11 @@ TEST(Lookup, AnswerPostsTheLinkAsTypedWithAnEmptyBodyInProxyMode) {
     const std::string address = prefix + link;
     EXPECT_EQ(LookupAddress(link).str(), address);
     EXPECT_EQ(internet.CallStrings(),
-              Join({kOpenWithEmptyProxyList,
-                    "InternetConnectA(internet, " + Quoted(host) + ", 443, null, null, 3, 0, 0)",
-                    "HttpOpenRequestA(connection, \"POST\", " + Quoted("/weibo/brellik.php?url=" + link) +
+              JoinRecords({kOpenWithEmptyProxyList,
+                    "InternetConnectA(internet, " + QuotedForRecord(host) + ", 443, null, null, 3, 0, 0)",
+                    "HttpOpenRequestA(connection, \"POST\", " + QuotedForRecord("/weibo/brellik.php?url=" + link) +
                         ", \"HTTP/1.1\", null, null, 0x80880010, 0)",
-                    SendCall(DefaultBlock(address), "null", 0)},
+                    SendRequestRecord(DefaultHeaderBlock(address), "null", 0)},
                    kReadQueryClose));
   }
 }
