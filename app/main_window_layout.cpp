@@ -30,7 +30,7 @@ constexpr std::array<ControlLayout, kControlCount> kControls = {{
      "本软件仅供学习交流使用，请勿用于违法违规用途", kNoticeLabelStyle, WS_EX_TRANSPARENT, kRed},
 }};
 
-// Row i of the table is the control numbered i, so LayoutOf can index it.
+// Row i of the table is the control numbered i, so a control's id indexes it.
 constexpr bool TableFollowsCreationOrder() {
   for (int i = 0; i < kControlCount; ++i) {
     if (kControls[i].control != kCreationOrder[i] || ControlIndex(kCreationOrder[i]) != i) return false;
@@ -42,7 +42,5 @@ static_assert(TableFollowsCreationOrder());
 }  // namespace
 
 const std::array<ControlLayout, kControlCount>& MainWindowControls() { return kControls; }
-
-const ControlLayout& LayoutOf(Control control) { return kControls[ControlIndex(control)]; }
 
 }  // namespace zentravo

@@ -40,9 +40,6 @@ struct ControlLayout {
 // The seven controls in creation order (the order of kCreationOrder).
 const std::array<ControlLayout, kControlCount>& MainWindowControls();
 
-// The layout entry of `control`.
-const ControlLayout& LayoutOf(Control control);
-
 // The colours both edit boxes paint themselves in, read-only or not.
 inline constexpr COLORREF kEditTextColor = RGB(0, 0, 0);
 inline constexpr COLORREF kEditBackgroundColor = RGB(255, 255, 255);

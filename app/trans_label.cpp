@@ -3,19 +3,13 @@
 #include <string>
 
 #include "app/base_window.h"
+#include "app/edit_text.h"
 #include "runtime/scoped_win.h"
 
 namespace zentravo {
 namespace {
 
 constexpr DWORD kHorizontalMask = 0x3;
-
-std::string WindowTextOf(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  text.resize(static_cast<size_t>(GetWindowTextA(window, text.data(), length + 1)));
-  return text;
-}
 
 UINT DrawTextFormat(DWORD style) {
   UINT format = DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX;
@@ -60,7 +54,7 @@ class TransLabel : public BaseWindow<TransLabel> {
 
   // Draws the text as if the label filled `area` of `dc`.
   void DrawLabelText(HDC dc, RECT area) const {
-    std::string text = WindowTextOf(hwnd_);
+    const std::string text = ReadEditText(hwnd_).str();
     ScopedSaveDc saved(dc);
     SelectObject(dc, Font());
     SetBkMode(dc, TRANSPARENT);
@@ -83,7 +77,7 @@ class TransLabel : public BaseWindow<TransLabel> {
   // Where the text lands in the parent's client coordinates, label included.
   RECT TextBoundsInParent() const {
     RECT label = RectInParent(hwnd_);
-    std::string text = WindowTextOf(hwnd_);
+    const std::string text = ReadEditText(hwnd_).str();
     RECT measured{0, 0, 0, 0};
     {
       ScopedGetDc dc(hwnd_);

@@ -124,9 +124,6 @@ using ScopedIcon = ScopedHandle<IconTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
 using ScopedMemoryDc = ScopedHandle<MemoryDcTraits>;
 using ScopedBitmap = ScopedHandle<GdiObjectTraits<HBITMAP>>;
-using ScopedBrush = ScopedHandle<GdiObjectTraits<HBRUSH>>;
-using ScopedFont = ScopedHandle<GdiObjectTraits<HFONT>>;
-using ScopedRegion = ScopedHandle<GdiObjectTraits<HRGN>>;
 using ScopedHook = ScopedHandle<HookTraits>;
 using ScopedGlobalMemory = ScopedHandle<GlobalMemoryTraits>;
 

@@ -3,24 +3,13 @@
 #include <algorithm>
 #include <array>
 
+#include "service/ascii.h"
 #include "service/percent_decoding.h"
 
 namespace zentravo::lookup {
 namespace {
 
 constexpr int kMaxWrappings = 4;
-
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
 
 // Length of a "scheme://" prefix, or 0 when link has none.
 std::size_t SchemePrefixLength(std::string_view link) {

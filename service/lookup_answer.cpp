@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "service/ascii.h"
 #include "service/image_link.h"
 #include "service/percent_decoding.h"
 #include "service/uid_decoding.h"
@@ -23,16 +24,6 @@ constexpr std::string_view kBodyTooLarge = "请求内容太长";
 constexpr std::string_view kHeaderTooLarge = "请求头太长";
 
 Answer Fail(int status, std::string_view message) { return {status, std::string(message)}; }
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
 
 // The target from its path on: an absolute-form target loses "scheme://host".
 std::string_view OriginForm(std::string_view target) {

@@ -302,9 +302,9 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
     return result;
   }
   const std::string_view d = delimiter.str();
-  // Counting first keeps the member array from being moved around as it grows.
-  // Any upper bound will do: for a one-byte delimiter a plain count of that byte,
-  // otherwise the matches a search finds, overlapping ones included.
+  // Counting first keeps the member array from being moved around as it grows. The
+  // count is only a size hint: for a one-byte delimiter a plain count of that
+  // byte, otherwise the matches a search finds, overlapping ones included.
   Size matches = 0;
   if (d.size() == 1) {
     matches = static_cast<Size>(std::count(s.begin(), s.end(), d.front()));

@@ -71,8 +71,10 @@ int UrlGetPort(const Text& url) {
   const Text hostAndPort = UrlGetHost(url, false, true);
   const int colon = FindTextReverse(hostAndPort, ":");
   if (colon != -1) return ToInteger(TextRight(hostAndPort, TextLength(hostAndPort) - colon));
-  return CompareText(TextLeft(ToLowerCase(url), 5), "https") == 0 ? 443 : 80;
+  return UrlIsHttps(url) ? 443 : 80;
 }
+
+bool UrlIsHttps(const Text& url) { return CompareText(TextLeft(ToLowerCase(url), 5), "https") == 0; }
 
 Text UrlGetPath(const Text& url) {
   const Text host = UrlGetHost(url);

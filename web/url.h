@@ -34,6 +34,10 @@ Text UrlGetHost(const Text& url, bool domainOnly = false, bool keepPort = false)
 // any letter case, else 80.
 int UrlGetPort(const Text& url);
 
+// Whether `url` starts with "https" in any letter case: what selects port 443 and
+// a secure request. Only the first five bytes are looked at.
+bool UrlIsHttps(const Text& url);
+
 // The rest of `url` from the first "/" after its host, query included, in the
 // letter case of `url`; "/" when there is none.
 Text UrlGetPath(const Text& url);

@@ -52,8 +52,7 @@ std::uint32_t RequestFlags(const Text& url, bool noRedirect) {
   using namespace wininet;
   std::uint32_t flags = kFlagReload | kFlagNeedFile | kFlagNoCookies;
   if (noRedirect) flags |= kFlagNoAutoRedirect;
-  const bool secure = CompareText(TextLeft(ToLowerCase(url), 5), "https") == 0;
-  flags |= secure ? kFlagSecure : kFlagIgnoreRedirectToHttps;
+  flags |= UrlIsHttps(url) ? kFlagSecure : kFlagIgnoreRedirectToHttps;
   return flags;
 }
 
