@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building and testing Zentravo needs on Debian 12, only what is
-# missing: the MinGW-w64 cross compiler, Wine (with 32-bit support), a virtual X
-# server, GoogleTest, Boost and OpenSSL for the lookup service, Clang for its fuzz
-# run, fonts with Chinese glyphs, and the zh_CN.UTF-8 locale that gives Wine the
-# ANSI code page 936. Safe to run again.
+# missing: the MinGW-w64 cross compilers (i686 and x64), Wine (64-bit, and 32-bit
+# where the host runs it), a virtual X server, GoogleTest, Boost, OpenSSL and a JSON
+# library for the lookup service, Clang for the fuzz runs, Chromium for the page's
+# browser test, the packaging checks, fonts with Chinese glyphs, and the
+# zh_CN.UTF-8 locale that gives Wine the ANSI code page 936. Safe to run again.
 #
 #   scripts/setup.sh            what building, running and testing need
 #   scripts/setup.sh --bench    also Google Benchmark, nginx and wrk for bench/
@@ -13,10 +14,12 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config python3
   libgtest-dev libgmock-dev googletest
-  g++-mingw-w64-i686 wine wine32:i386
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
   xvfb xdotool xclip x11-utils imagemagick fonts-wqy-microhei locales
-  libboost-dev libssl-dev openssl
+  libboost-dev libssl-dev openssl nlohmann-json3-dev
   clang libclang-rt-14-dev
+  chromium chromium-driver python3-selenium
+  lintian haproxy zip
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev nginx wrk)
