@@ -36,8 +36,8 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   # Every target of the build whose name ends in _fuzzer (the listing also
   # configures the build again when a CMakeLists.txt has changed).
-  mapfile -t targets < <(cmake --build "$build" --target help |
-                         sed -n 's/^\([A-Za-z0-9_]*_fuzzer\): .*/\1/p' | sort -u)
+  listing=$(cmake --build "$build" --target help)
+  mapfile -t targets < <(sed -n 's/^\([A-Za-z0-9_]*_fuzzer\): .*/\1/p' <<<"$listing" | sort -u)
   [ ${#targets[@]} -gt 0 ] || fail "the build in $build has no *_fuzzer target"
 fi
 cmake --build "$build" -j2 --target "${targets[@]}"
