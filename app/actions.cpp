@@ -3,7 +3,7 @@
 #include "app/clipboard.h"
 #include "app/controls.h"
 #include "app/edit_text.h"
-#include "app/lookup.h"
+#include "web/lookup.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 

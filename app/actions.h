@@ -7,7 +7,7 @@
 
 namespace zentravo {
 
-// 按钮1 clicked: LookupAnswer (app/lookup.h) of the text of 编辑框1 replaces the
+// 按钮1 clicked: LookupAnswer (web/lookup.h) of the text of 编辑框1 replaces the
 // text of 编辑框2, whatever the outcome. Blocks the window until the service has
 // answered or failed; reports nothing else.
 void OnQueryClicked();

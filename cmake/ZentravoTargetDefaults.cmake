@@ -12,7 +12,9 @@ function(zentravo_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
   set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
-  if(ARG_UTF8_LITERALS)
+  if(ARG_UTF8_LITERALS OR CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    # Clang writes UTF-8 literals only; it builds the fuzz targets, whose code
+    # spells the code page 936 bytes it depends on in hex.
     target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=UTF-8)
   else()
     target_compile_options(${target} PRIVATE ${ZENTRAVO_CP936_OPTIONS})

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds Zentravo for Linux and for 32-bit Windows, and
 # runs every test: the portable ones and the lookup service natively (with ASan and
-# UBSan), a bounded fuzz run of the service's link decoder, then all Windows
+# UBSan), bounded fuzz runs of the parsers of outside bytes, then all Windows
 # programs under Wine on a private virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,8 +17,8 @@ scripts/setup.sh
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
-# A bounded fuzz run of the lookup service's link decoder.
-tests/fuzz/run-lookup-fuzzer.sh 60
+# A bounded fuzz run of every parser of bytes from outside, 20 seconds each.
+tests/fuzz/run-fuzzers.sh 20
 
 cmake --preset win32
 cmake --build --preset win32

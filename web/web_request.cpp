@@ -4,6 +4,7 @@
 #include <string>
 
 #include "web/cookies.h"
+#include "web/response_headers.h"
 #include "web/url.h"
 
 namespace zentravo {
@@ -12,7 +13,6 @@ namespace {
 constexpr bool kIgnoreCase = true;  // FindText's flag
 
 const Text kUserAgentMarker = "User-Agent:";
-const Text kSetCookieMarker = "Set-Cookie:";
 const Text kLineEnd = "\r\n";
 
 // The value of the first User-Agent line of `extraHeaders` (name in any letter
@@ -88,21 +88,6 @@ Text QueryRawHeaders(InternetFunctions& internet, InternetHandle request) {
   return Text();
 }
 
-// The cookie a Set-Cookie line sets: from "Set-Cookie:" (any letter case) to the
-// first ";" after it or, without one, to the end of the line; trimmed. Empty when
-// the line has no "Set-Cookie:".
-Text SetCookiePiece(const Text& line) {
-  Text piece = TextBetween(line, kSetCookieMarker, ";");
-  if (piece.empty()) {
-    const int at = FindText(line, kSetCookieMarker, std::nullopt, kIgnoreCase);
-    const int valueAt = at + TextLength(kSetCookieMarker);
-    if (at != -1 && FindText(line, ";", valueAt) == -1) {
-      piece = TextRight(line, TextLength(line) - valueAt + 1);
-    }
-  }
-  return TrimBothEnds(piece);
-}
-
 }  // namespace
 
 Bytes WebRequest(const Text& url, std::optional<int> method, const std::optional<Text>& postText,
@@ -159,29 +144,15 @@ Bytes WebRequest(const Text& url, std::optional<int> method, const std::optional
   connection.Close();
   session.Close();
 
-  Text redirect = redirectLocation.value();
-  std::string collected;
-  const TextArray lines = SplitText(headers, kLineEnd);
-  for (const Text& line : lines.members()) {
-    // Both tests keep letter case and match anywhere in the line.
-    if (FindText(line, "Location:") != -1) redirect = HeaderValue(line);
-    if (FindText(line, "Set-Cookie") != -1) {
-      const Text piece = SetCookiePiece(line);
-      if (piece.empty()) continue;  // no cookie here, and no empty item for it
-      collected += piece.str();
-      collected += "; ";
-    }
-  }
-  const int collectedLength = static_cast<int>(collected.size());
-  Text newCookies = TextLeft(Text(std::move(collected)), collectedLength - 2);
-  if (redirect.empty()) redirect = headers;
+  ResponseHeaderScan scan = ScanResponseHeaders(headers, redirectLocation.value());
+  Text newCookies = std::move(scan.returnedCookies);
 
   Text merged = cookies.value();
   MergeCookies(merged, newCookies);
 
   cookies.Set(merged);
   returnedCookies.Set(newCookies);
-  redirectLocation.Set(redirect);
+  redirectLocation.Set(scan.redirectLocation);
   responseHeaders.Set(headers);
   return responseBody;
 }

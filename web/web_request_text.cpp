@@ -1,4 +1,4 @@
-#include "app/web_request_text.h"
+#include "web/web_request_text.h"
 
 namespace zentravo {
 namespace {

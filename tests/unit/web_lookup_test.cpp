@@ -3,7 +3,7 @@
 // posts the link unescaped and converts the answer. (The real request against a
 // real server is an end-to-end test.)
 
-#include "app/lookup.h"
+#include "web/lookup.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/web_request_text.h"
+#include "web/web_request_text.h"
 #include "tests/support/recording_internet_functions.h"
 #include "web/url.h"
 #include "web/web_request.h"

@@ -1,6 +1,6 @@
-#include "app/lookup.h"
+#include "web/lookup.h"
 
-#include "app/web_request_text.h"
+#include "web/web_request_text.h"
 #include "text/codepage.h"
 
 #ifndef ZENTRAVO_LOOKUP_HOST
