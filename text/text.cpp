@@ -53,16 +53,19 @@ Size SkipAscii(std::string_view s, Size walk, Size target) {
 }
 
 // Advances a character walk from the character start `walk` to the first
-// character start at or after `target`. ASCII runs are skipped a word at a time;
-// a run of high bytes starting at a character start is pairs of bytes, so only its
-// length counts: an odd run's last lead byte takes the byte after it as well.
+// character start at or after `target`. ASCII runs are skipped a word at a time.
+// A run of high bytes that begins on a character start is a row of two-byte
+// characters, so within it the character starts lie an even distance from the
+// run's start: a target inside the run is one exactly when that distance is even,
+// else the next byte is. An odd run's last lead byte takes the byte after it.
 Size WalkTo(std::string_view s, Size walk, Size target) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
   while (walk < target) {
     walk = SkipAscii(s, walk, target);
     if (walk >= target) break;
+    // Look for the run's end no further than the target.
     Size runEnd = walk;
-    while (s.size() - runEnd >= 8) {
+    while (target - runEnd >= 8) {
       std::uint64_t word;
       std::memcpy(&word, s.data() + runEnd, 8);
       const std::uint64_t asciiBytes = ~word & kHighBits;
@@ -72,9 +75,9 @@ Size WalkTo(std::string_view s, Size walk, Size target) {
       }
       runEnd += 8;
     }
-    if (s.size() - runEnd < 8) {
-      while (runEnd < s.size() && IsLeadByte(s[runEnd])) ++runEnd;
-    }
+    while (runEnd < target && IsLeadByte(s[runEnd])) ++runEnd;
+    // Either the run reaches the target, or it ends before it at an ASCII byte;
+    // both are passed the same way: pairs from the run's start.
     walk = runEnd + ((runEnd - walk) % 2);
   }
   return walk;
