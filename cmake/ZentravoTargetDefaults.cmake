@@ -3,6 +3,11 @@
 # Sources are UTF-8; narrow literals become code page 936 bytes, the program's
 # ANSI code page, so "查询" in a source file is B2 E9 D1 AF in the binary.
 set(ZENTRAVO_CP936_OPTIONS -finput-charset=UTF-8 -fexec-charset=CP936)
+# Clang converts literals to no other charset; its builds (the fuzzers) keep them
+# UTF-8, which only the wording of fatal error messages sees.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(ZENTRAVO_CP936_OPTIONS -finput-charset=UTF-8)
+endif()
 
 # zentravo_target_defaults(target [UTF8_LITERALS])
 # UTF8_LITERALS keeps narrow literals in UTF-8, for programs that speak UTF-8
