@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "runtime/fatal_error.h"
@@ -31,97 +32,118 @@ bool BytesMatchAt(std::string_view s, Size at, std::string_view find, bool ignor
   return true;
 }
 
-// Advances a character walk from the character start `walk` over ASCII bytes only,
-// up to `target` or the first byte 0x80..0xFF. Runs of ASCII bytes are skipped a
-// word or four at a time.
-Size SkipAscii(std::string_view s, Size walk, Size target) {
+// Whether `at` is a character start of a walk that passed the character start
+// `known` (known <= at). Every ASCII byte ends a character, as a character of its
+// own or as the second byte of a two-byte one, so the byte after the last ASCII
+// byte before `at` starts a character; from there (or from `known`) up to `at` all
+// bytes are 0x80..0xFF, two-byte characters in a row, and `at` starts one exactly
+// when it lies an even distance from the row's start. Reads only s[known, at), so
+// a walk that moves `known` up after each question stays linear.
+bool IsCharStartAfter(std::string_view s, Size known, Size at) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  while (target - walk >= 32) {
-    std::uint64_t words[4];
-    std::memcpy(words, s.data() + walk, sizeof words);
-    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
-    walk += 32;
-  }
-  while (target - walk >= 8) {
+  Size rowStart = at;
+  while (rowStart - known >= 8) {
     std::uint64_t word;
-    std::memcpy(&word, s.data() + walk, 8);
-    if ((word & kHighBits) != 0) break;
-    walk += 8;
+    std::memcpy(&word, s.data() + rowStart - 8, 8);
+    const std::uint64_t asciiBytes = ~word & kHighBits;
+    if (asciiBytes != 0) {
+      // The highest-addressed ASCII byte of the word (little-endian).
+      rowStart = rowStart - 8 + static_cast<Size>(7 - std::countl_zero(asciiBytes) / 8) + 1;
+      return (at - rowStart) % 2 == 0;
+    }
+    rowStart -= 8;
   }
-  while (walk < target && !IsLeadByte(s[walk])) ++walk;
-  return walk;
+  while (rowStart > known && IsLeadByte(s[rowStart - 1])) --rowStart;
+  return (at - rowStart) % 2 == 0;
 }
 
-// Advances a character walk from the character start `walk` to the first
-// character start at or after `target`. ASCII runs are skipped a word at a time.
-// A run of high bytes that begins on a character start is a row of two-byte
-// characters, so within it the character starts lie an even distance from the
-// run's start: a target inside the run is one exactly when that distance is even,
-// else the next byte is. An odd run's last lead byte takes the byte after it.
-Size WalkTo(std::string_view s, Size walk, Size target) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  while (walk < target) {
-    walk = SkipAscii(s, walk, target);
-    if (walk >= target) break;
-    // Look for the run's end no further than the target.
-    Size runEnd = walk;
-    while (target - runEnd >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, s.data() + runEnd, 8);
-      const std::uint64_t asciiBytes = ~word & kHighBits;
-      if (asciiBytes != 0) {
-        runEnd += static_cast<Size>(std::countr_zero(asciiBytes) / 8);  // little-endian
-        break;
-      }
-      runEnd += 8;
-    }
-    while (runEnd < target && IsLeadByte(s[runEnd])) ++runEnd;
-    // Either the run reaches the target, or it ends before it at an ASCII byte;
-    // both are passed the same way: pairs from the run's start.
-    walk = runEnd + ((runEnd - walk) % 2);
-  }
-  return walk;
+// The next position at or after `from`, and before `end`, of `byte`; `end` if none.
+Size NextByte(std::string_view s, Size from, Size end, char byte) {
+  if (from >= end) return end;
+  const void* hit = std::memchr(s.data() + from, byte, end - from);
+  return hit == nullptr ? end : static_cast<Size>(static_cast<const char*>(hit) - s.data());
 }
+
+bool IsAsciiLetter(char byte) { return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'); }
+
+// How seldom a byte is likely to turn up in the texts the program handles (headers,
+// URLs, cookies, Chinese text), higher being rarer. A letter counts as common: a
+// search for it has to look for both cases.
+int Rarity(char byte) {
+  if (byte == ' ') return 0;
+  if (IsAsciiLetter(byte)) return 1;
+  if (IsLeadByte(byte)) return 3;
+  if ((byte >= '0' && byte <= '9') || std::strchr(";=,.:/&?\t\r\n", byte) != nullptr) return 2;
+  return 4;
+}
+
+// Finds the candidates of a search that ignores case by one byte of the text to
+// find, the rarest by Rarity: memchr for it (for both cases of a letter) and a
+// comparison at each hit, instead of a comparison at every character.
+class FoldedAnchorSearch {
+ public:
+  FoldedAnchorSearch(std::string_view s, std::string_view find) : s_(s), find_(find) {
+    for (Size i = 1; i < find.size(); ++i) {
+      if (Rarity(find[i]) > Rarity(find[offset_])) offset_ = i;
+    }
+    const char anchor = find[offset_];
+    lower_ = FoldAsciiCase(anchor);
+    upper_ = (lower_ >= 'a' && lower_ <= 'z') ? static_cast<char>(lower_ - ('a' - 'A')) : lower_;
+  }
+
+  // The first position in [from, lastStart] where `find` matches with case
+  // ignored, or npos.
+  Size Next(Size from, Size lastStart) {
+    const Size end = lastStart + offset_ + 1;  // anchors beyond this start too late
+    for (Size at = from + offset_; at < end;) {
+      if (nextLower_ < at || nextLower_ == kUnknown) nextLower_ = NextByte(s_, at, end, lower_);
+      Size hit = nextLower_;
+      if (upper_ != lower_) {
+        if (nextUpper_ < at || nextUpper_ == kUnknown) nextUpper_ = NextByte(s_, at, end, upper_);
+        hit = std::min(hit, nextUpper_);
+      }
+      if (hit >= end) return std::string_view::npos;
+      if (BytesMatchAt(s_, hit - offset_, find_, true)) return hit - offset_;
+      at = hit + 1;
+    }
+    return std::string_view::npos;
+  }
+
+ private:
+  static constexpr Size kUnknown = std::string_view::npos;
+  std::string_view s_;
+  std::string_view find_;
+  Size offset_ = 0;  // of the anchor byte in `find`
+  char lower_;
+  char upper_;
+  Size nextLower_ = kUnknown;  // next hit of each case, kept between calls
+  Size nextUpper_ = kUnknown;
+};
 
 // Calls `visit(position)` for every character start in s[from, end) from which
 // `find` matches, first to last; stops early when `visit` returns false. The walk
-// begins at `from`. Candidate positions come from a plain byte search, then the
-// walk confirms that each one is a character start.
+// begins at `from`. Candidates come from a byte search; each is then checked to
+// be a character start by looking back only as far as the last one known.
 template <typename Visit>
 void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ignoreCase,
                   Visit visit) {
   if (find.empty() || from >= s.size() || s.size() - from < find.size()) return;
   const Size lastStart = s.size() - find.size();
-  Size walk = from;
-  if (!ignoreCase) {
-    // The byte search runs a window at a time, so the walk can go over bytes the
-    // search has just brought into the cache instead of reading a long text from
-    // memory a second time.
-    constexpr Size kWindow = 64 * 1024;
-    Size candidate = from;
-    while (candidate <= lastStart) {
-      const Size windowEnd = std::min(lastStart + 1, candidate + kWindow);
-      const Size found = s.substr(0, windowEnd + find.size() - 1).find(find, candidate);
-      if (found == std::string_view::npos) {
-        // Keep the walk up with the search while the window is in the cache: a
-        // match further on would otherwise have it read all of this from memory.
-        walk = WalkTo(s, walk, windowEnd);
-        candidate = windowEnd;
-        continue;
-      }
-      candidate = found;
-      walk = WalkTo(s, walk, candidate);
-      if (walk == candidate) {
-        if (!visit(candidate)) return;
-        candidate = walk + 1;
-      } else {
-        candidate = walk;  // the match began inside a two-byte character
-      }
+  std::optional<FoldedAnchorSearch> folded;
+  if (ignoreCase) folded.emplace(s, find);
+  Size known = from;  // a character start of the walk, at or before every candidate
+  for (Size candidate = from; candidate <= lastStart;) {
+    const Size found = folded                ? folded->Next(candidate, lastStart)
+                       : find.size() == 1    ? s.find(find.front(), candidate)
+                                             : s.find(find, candidate);
+    if (found == std::string_view::npos) return;
+    if (IsCharStartAfter(s, known, found)) {
+      known = found;
+      if (!visit(found)) return;
+    } else {
+      known = found + 1;  // `found` is the second byte of a character
     }
-    return;
-  }
-  for (; walk <= lastStart; walk += CharWidth(s, walk)) {
-    if (BytesMatchAt(s, walk, find, true) && !visit(walk)) return;
+    candidate = found + 1;
   }
 }
 
@@ -286,8 +308,8 @@ Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> repl
   // still comparing, which needs at least find.size() bytes left: a one-byte find.
   // Copying it as a two-byte character then drops it.
   Size copyEnd = s.size();
-  if (remaining != 0 && f.size() == 1 && IsLeadByte(s.back()) &&
-      WalkTo(s, copiedUpTo, s.size() - 1) == s.size() - 1) {
+  if (remaining != 0 && f.size() == 1 && IsLeadByte(s.back()) && copiedUpTo < s.size() &&
+      IsCharStartAfter(s, copiedUpTo, s.size() - 1)) {
     copyEnd = s.size() - 1;
   }
   out.append(s, copiedUpTo, copyEnd - copiedUpTo);
