@@ -319,7 +319,7 @@ Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> repl
 TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> maxCount) {
   TextArray result;
   std::vector<Text>& members = result.members_;
-  const std::string& s = text.str();
+  const std::string_view s = text.str();
   const Size limit = !maxCount ? static_cast<Size>(-1) : static_cast<Size>(std::max(*maxCount, 0));
   if (s.empty() || limit == 0) return result;
   if (delimiter.empty()) {
@@ -341,12 +341,12 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
   Size memberStart = 0;
   bool full = false;
   ForEachMatchResumingAfter(s, 0, d, false, [&](Size match) {
-    members.push_back(FromRange(s, memberStart, match));
+    members.emplace_back(s.substr(memberStart, match - memberStart));
     memberStart = match + d.size();
     full = members.size() >= limit;
     return !full;
   });
-  if (!full && memberStart < s.size()) members.push_back(FromRange(s, memberStart, s.size()));
+  if (!full && memberStart < s.size()) members.emplace_back(s.substr(memberStart));
   return result;
 }
 
