@@ -120,10 +120,15 @@ class FoldedAnchorSearch {
   Size nextUpper_ = kUnknown;
 };
 
-// Calls `visit(position)` for every character start in s[from, end) from which
-// `find` matches, first to last; stops early when `visit` returns false. The walk
-// begins at `from`. Candidates come from a byte search; each is then checked to
-// be a character start by looking back only as far as the last one known.
+// Returned by the `visit` of ForEachMatch to end the walk.
+constexpr Size kStopWalk = std::string_view::npos;
+
+// Walks s from `from` and calls `visit(position)` at each character start from
+// which `find` matches. `visit` returns where the walk goes on: a position after
+// the match that the walk takes as a character start (the next character start,
+// or the end of the matched bytes to resume after them), or kStopWalk.
+// Candidates come from a byte search; each is then checked to be a character
+// start by looking back only as far as the last one known.
 template <typename Visit>
 void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ignoreCase,
                   Visit visit) {
@@ -138,49 +143,12 @@ void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ign
                                              : s.find(find, candidate);
     if (found == std::string_view::npos) return;
     if (IsCharStartAfter(s, known, found)) {
-      known = found;
-      if (!visit(found)) return;
+      known = visit(found);
+      if (known == kStopWalk) return;
     } else {
       known = found + 1;  // `found` is the second byte of a character
     }
-    candidate = found + 1;
-  }
-}
-
-// Whether walking `bytes` on their own ends exactly at their end, that is, whether
-// they do not end in a lead byte whose second byte would lie beyond them.
-bool WalksCleanly(std::string_view bytes) {
-  Size at = 0;
-  while (at < bytes.size()) at += CharWidth(bytes, at);
-  return at == bytes.size();
-}
-
-// Calls `visit(position)` for the matches of `find` that a walk from `from` meets
-// when, after each match, it resumes right after the matched bytes (as replacing
-// and splitting do); matches never overlap. Stops early when `visit` returns false.
-template <typename Visit>
-void ForEachMatchResumingAfter(std::string_view s, Size from, std::string_view find,
-                               bool ignoreCase, Visit visit) {
-  if (WalksCleanly(find)) {
-    // Resuming after a match lands on a character start of the one walk anyway,
-    // so a single walk serves; it only skips matches that overlap the last one.
-    Size resume = from;
-    ForEachMatch(s, from, find, ignoreCase, [&](Size at) {
-      if (at < resume) return true;
-      resume = at + find.size();
-      return visit(at);
-    });
-    return;
-  }
-  // The match ends inside a character; the walk starts afresh after it.
-  for (Size resume = from;;) {
-    Size match = std::string_view::npos;
-    ForEachMatch(s, resume, find, ignoreCase, [&](Size at) {
-      match = at;
-      return false;
-    });
-    if (match == std::string_view::npos || !visit(match)) return;
-    resume = match + find.size();
+    candidate = known;
   }
 }
 
@@ -263,7 +231,7 @@ int FindText(const Text& text, const Text& find, std::optional<int> start, bool 
   int found = -1;
   ForEachMatch(s, from, find.str(), ignoreCase, [&](Size at) {
     found = static_cast<int>(at) + 1;
-    return false;
+    return kStopWalk;
   });
   return found;
 }
@@ -275,7 +243,7 @@ int FindTextReverse(const Text& text, const Text& find, bool ignoreCase) {
   int found = -1;
   ForEachMatch(s, 0, find.str(), ignoreCase, [&](Size at) {
     found = static_cast<int>(at) + 1;
-    return true;
+    return at + CharWidth(s, at);  // matches may overlap
   });
   return found;
 }
@@ -296,12 +264,12 @@ Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> repl
   out.append(s, 0, from);
   Size copiedUpTo = from;  // bytes before this are already in `out`
 
-  ForEachMatchResumingAfter(s, from, f, !caseSensitive, [&](Size match) {
+  ForEachMatch(s, from, f, !caseSensitive, [&](Size match) {
     out.append(s, copiedUpTo, match - copiedUpTo);
     out.append(with);
     copiedUpTo = match + f.size();
     if (remaining > 0) --remaining;
-    return remaining != 0;
+    return remaining != 0 ? copiedUpTo : kStopWalk;
   });
   // The walk copies what is left character by character. A lead byte ending the
   // text is met as a character of its own only when the walk reaches it while
@@ -327,24 +295,25 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
     return result;
   }
   const std::string_view d = delimiter.str();
-  // Counting first keeps the member array from being moved around as it grows. The
-  // count is only a size hint: for a one-byte delimiter a plain count of that
-  // byte, otherwise the matches a search finds, overlapping ones included.
+  // Counting first keeps the member array from being moved around as it grows. For
+  // a one-byte delimiter a plain count of that byte serves as the size hint.
   Size matches = 0;
   if (d.size() == 1) {
     matches = static_cast<Size>(std::count(s.begin(), s.end(), d.front()));
   } else {
-    ForEachMatch(s, 0, d, false, [&](Size) { return ++matches < limit; });
+    ForEachMatch(s, 0, d, false, [&](Size at) {
+      return ++matches < limit ? at + d.size() : kStopWalk;
+    });
   }
   members.reserve(std::min(matches + 1, limit));
 
   Size memberStart = 0;
   bool full = false;
-  ForEachMatchResumingAfter(s, 0, d, false, [&](Size match) {
+  ForEachMatch(s, 0, d, false, [&](Size match) {
     members.emplace_back(s.substr(memberStart, match - memberStart));
     memberStart = match + d.size();
     full = members.size() >= limit;
-    return !full;
+    return full ? kStopWalk : memberStart;
   });
   if (!full && memberStart < s.size()) members.emplace_back(s.substr(memberStart));
   return result;
