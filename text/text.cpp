@@ -40,6 +40,7 @@ bool BytesMatchAt(std::string_view s, Size at, std::string_view find, bool ignor
 // when it lies an even distance from the row's start. Reads only s[known, at), so
 // a walk that moves `known` up after each question stays linear.
 bool IsCharStartAfter(std::string_view s, Size known, Size at) {
+  if (at == known || !IsLeadByte(s[at - 1])) return true;  // the common case, at once
   constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
   Size rowStart = at;
   while (rowStart - known >= 8) {
@@ -309,13 +310,17 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
 
   Size memberStart = 0;
   bool full = false;
+  // Members are filled in place; a slice of a text needs no search for a zero byte.
+  auto addMember = [&members, s](Size from, Size to) {
+    members.emplace_back().bytes_.assign(s.data() + from, to - from);
+  };
   ForEachMatch(s, 0, d, false, [&](Size match) {
-    members.emplace_back(s.substr(memberStart, match - memberStart));
+    addMember(memberStart, match);
     memberStart = match + d.size();
     full = members.size() >= limit;
     return full ? kStopWalk : memberStart;
   });
-  if (!full && memberStart < s.size()) members.emplace_back(s.substr(memberStart));
+  if (!full && memberStart < s.size()) addMember(memberStart, s.size());
   return result;
 }
 
