@@ -65,7 +65,9 @@ Size NextByte(std::string_view s, Size from, Size end, char byte) {
   return hit == nullptr ? end : static_cast<Size>(static_cast<const char*>(hit) - s.data());
 }
 
-bool IsAsciiLetter(char byte) { return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'); }
+bool IsAsciiLetter(char byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
 
 // How seldom a byte is likely to turn up in the texts the program handles (headers,
 // URLs, cookies, Chinese text), higher being rarer. A letter counts as common: a
@@ -139,9 +141,9 @@ void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ign
   if (ignoreCase) folded.emplace(s, find);
   Size known = from;  // a character start of the walk, at or before every candidate
   for (Size candidate = from; candidate <= lastStart;) {
-    const Size found = folded                ? folded->Next(candidate, lastStart)
-                       : find.size() == 1    ? s.find(find.front(), candidate)
-                                             : s.find(find, candidate);
+    const Size found = folded             ? folded->Next(candidate, lastStart)
+                       : find.size() == 1 ? s.find(find.front(), candidate)
+                                          : s.find(find, candidate);
     if (found == std::string_view::npos) return;
     if (IsCharStartAfter(s, known, found)) {
       known = visit(found);

@@ -144,12 +144,11 @@ TEST(TextSearch, FindText) {
   }
 }
 
-// Long texts are searched a window at a time; the character walk must carry over
-// from one window to the next. The text is "x" and then two-byte characters whose
-// second byte is 'A' (so characters start at odd offsets, across every power-of-two
-// window edge): "AA" occurs at every character boundary but matches only where two
-// real 'A' characters stand.
-TEST(TextSearch, LongTextKeepsTheWalkAcrossSearchWindows) {
+// A long text whose characters all start at odd offsets: "x" and then two-byte
+// characters whose second byte is 'A'. "AA" occurs at every character boundary
+// but matches only where two real 'A' characters stand, however far into the text
+// (past every power-of-two offset a search might work in steps of).
+TEST(TextSearch, LongTextKeepsTheWalkToTheEnd) {
   struct Row {
     size_t realAt;  // byte offset of the "AA" that replaces one character
     int expected;
