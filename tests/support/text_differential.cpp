@@ -10,6 +10,17 @@
 namespace zentravo {
 namespace {
 
+// The pieces appended in order (built by appending only, which keeps GCC's
+// -Wrestrict false alarm about inserting at the front away).
+template <typename... Pieces>
+std::string Join(const Pieces&... pieces) {
+  std::string out;
+  (out.append(pieces), ...);
+  return out;
+}
+
+std::string Bracketed(const std::string& bytes) { return Join("<", HexBytes(bytes), ">"); }
+
 std::string OptionalInt(std::optional<int> value) {
   return value ? std::to_string(*value) : "none";
 }
@@ -18,7 +29,7 @@ std::string Members(const std::vector<std::string>& members) {
   std::string out = "[";
   for (const std::string& member : members) {
     if (out.size() > 1) out += ", ";
-    out += "<" + HexBytes(member) + ">";
+    out += Bracketed(member);
   }
   return out + "]";
 }
@@ -31,15 +42,15 @@ std::vector<std::string> Members(const TextArray& array) {
 
 std::string Mismatch(const std::string& call, const std::string& library,
                      const std::string& reference) {
-  return call + ": library gives " + library + ", plain walk gives " + reference;
+  return Join(call, ": library gives ", library, ", plain walk gives ", reference);
 }
 
 std::string CheckFind(const TextWalkCase& c, std::optional<int> start, bool ignoreCase) {
   const int got = FindText(c.text, c.find, start, ignoreCase);
   const int want = plain_walk::FindText(c.text, c.find, start, ignoreCase);
   if (got == want) return {};
-  return Mismatch("FindText(start " + OptionalInt(start) + ", ignoreCase " +
-                      std::to_string(ignoreCase) + ")",
+  return Mismatch(Join("FindText(start ", OptionalInt(start), ", ignoreCase ",
+                       std::to_string(ignoreCase), ")"),
                   std::to_string(got), std::to_string(want));
 }
 
@@ -47,7 +58,7 @@ std::string CheckFindReverse(const TextWalkCase& c, bool ignoreCase) {
   const int got = FindTextReverse(c.text, c.find, ignoreCase);
   const int want = plain_walk::FindTextReverse(c.text, c.find, ignoreCase);
   if (got == want) return {};
-  return Mismatch("FindTextReverse(ignoreCase " + std::to_string(ignoreCase) + ")",
+  return Mismatch(Join("FindTextReverse(ignoreCase ", std::to_string(ignoreCase), ")"),
                   std::to_string(got), std::to_string(want));
 }
 
@@ -64,30 +75,30 @@ std::string CheckReplace(const TextWalkCase& c, std::optional<int> start,
   const std::string want =
       plain_walk::ReplaceSubtext(c.text, c.find, plainReplacement, start, count, caseSensitive);
   if (got == want) return {};
-  return Mismatch("ReplaceSubtext(start " + OptionalInt(start) + ", count " + OptionalInt(count) +
-                      ", caseSensitive " + std::to_string(caseSensitive) + ")",
-                  "<" + HexBytes(got) + ">", "<" + HexBytes(want) + ">");
+  return Mismatch(Join("ReplaceSubtext(start ", OptionalInt(start), ", count ", OptionalInt(count),
+                       ", caseSensitive ", std::to_string(caseSensitive), ")"),
+                  Bracketed(got), Bracketed(want));
 }
 
 std::string CheckSplit(const TextWalkCase& c, std::optional<int> maxCount) {
   const std::vector<std::string> got = Members(SplitText(c.text, c.find, maxCount));
   const std::vector<std::string> want = plain_walk::SplitText(c.text, c.find, maxCount);
   if (got == want) return {};
-  return Mismatch("SplitText(maxCount " + OptionalInt(maxCount) + ")", Members(got),
+  return Mismatch(Join("SplitText(maxCount ", OptionalInt(maxCount), ")"), Members(got),
                   Members(want));
 }
 
 std::string CheckChange(const char* name, const Text& got, const std::string& want) {
   if (got.str() == want) return {};
-  return Mismatch(name, "<" + HexBytes(got.str()) + ">", "<" + HexBytes(want) + ">");
+  return Mismatch(name, Bracketed(got.str()), Bracketed(want));
 }
 
 }  // namespace
 
 std::string DescribeCase(const TextWalkCase& c) {
-  return "text <" + HexBytes(c.text) + "> find <" + HexBytes(c.find) + "> replacement " +
-         (c.replacement ? "<" + HexBytes(*c.replacement) + ">" : std::string("none")) +
-         " start " + OptionalInt(c.start) + " count " + OptionalInt(c.count);
+  return Join("text ", Bracketed(c.text), " find ", Bracketed(c.find), " replacement ",
+              c.replacement ? Bracketed(*c.replacement) : std::string("none"), " start ",
+              OptionalInt(c.start), " count ", OptionalInt(c.count));
 }
 
 std::string FirstDisagreement(const TextWalkCase& c) {
