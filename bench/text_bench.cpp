@@ -13,9 +13,12 @@ namespace {
 
 constexpr int kMiB = 1 << 20;
 constexpr const char* kNeedle = "zentravo-needle";
+// 查找: two-byte characters, the first of which the mixed text holds every 56 bytes.
+constexpr const char* kTwoByteNeedle = "\xB2\xE9\xD5\xD2";
 
 // ASCII words separated by ';', or the same with two-byte GBK characters mixed in.
-// The needle stands at the very end, so a search walks the whole text.
+// The needle stands at the very end, so a search walks the whole text; the mixed
+// text has the two-byte needle just before it.
 std::string MakeText(int bytes, bool mixed) {
   const std::string ascii = "lorem ipsum dolor;key=value;";
   const std::string gbk = "\xD6\xD0\xCE\xC4;\xB2\xE9\xD1\xAF x;";  // 中文 查询
@@ -26,8 +29,9 @@ std::string MakeText(int bytes, bool mixed) {
     text += (mixed && useGbk) ? gbk : ascii;
     useGbk = !useGbk;
   }
-  text.resize(static_cast<size_t>(bytes) - std::string_view(kNeedle).size());
-  text += kNeedle;
+  const std::string end = std::string(mixed ? kTwoByteNeedle : "") + kNeedle;
+  text.resize(static_cast<size_t>(bytes) - end.size());
+  text += end;
   return text;
 }
 
@@ -76,6 +80,21 @@ void BM_FindText(benchmark::State& state) {
 void BM_FindTextAbsent(benchmark::State& state) {
   Inputs& inputs = Input(state);
   for (auto _ : state) benchmark::DoNotOptimize(zentravo::FindText(inputs.Next(), "zentravo-absent"));
+  SetBytes(state, inputs);
+}
+
+// A needle of two-byte characters in the mixed text.
+void BM_FindTextTwoByte(benchmark::State& state) {
+  Inputs& inputs = Input(state);
+  for (auto _ : state) benchmark::DoNotOptimize(zentravo::FindText(inputs.Next(), kTwoByteNeedle));
+  SetBytes(state, inputs);
+}
+
+void BM_StringViewFindTwoByte(benchmark::State& state) {
+  Inputs& inputs = Input(state);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::string_view(inputs.Next().str()).find(kTwoByteNeedle));
+  }
   SetBytes(state, inputs);
 }
 
@@ -138,8 +157,15 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond);
 }
 
+void MixedSizes(benchmark::internal::Benchmark* b) {
+  for (int size : {kMiB, 8 * kMiB}) b->Args({size, 1});
+  b->Unit(benchmark::kMillisecond);
+}
+
 BENCHMARK(BM_FindText)->Apply(Sizes);
 BENCHMARK(BM_StringViewFind)->Apply(Sizes);
+BENCHMARK(BM_FindTextTwoByte)->Apply(MixedSizes);
+BENCHMARK(BM_StringViewFindTwoByte)->Apply(MixedSizes);
 BENCHMARK(BM_FindTextAbsent)->Apply(Sizes);
 BENCHMARK(BM_FindTextIgnoringCase)->Apply(Sizes);
 BENCHMARK(BM_ReplaceSubtext)->Apply(Sizes);

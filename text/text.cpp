@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "runtime/fatal_error.h"
@@ -31,131 +32,126 @@ bool BytesMatchAt(std::string_view s, Size at, std::string_view find, bool ignor
   return true;
 }
 
-// Advances a character walk from the character start `walk` over ASCII bytes only,
-// up to `target` or the first byte 0x80..0xFF. Runs of ASCII bytes are skipped a
-// word or four at a time.
-Size SkipAscii(std::string_view s, Size walk, Size target) {
+// Whether `at` is a character start of a walk that passed the character start
+// `known` (known <= at). Every ASCII byte ends a character, as a character of its
+// own or as the second byte of a two-byte one, so the byte after the last ASCII
+// byte before `at` starts a character; from there (or from `known`) up to `at` all
+// bytes are 0x80..0xFF, two-byte characters in a row, and `at` starts one exactly
+// when it lies an even distance from the row's start. Reads only s[known, at), so
+// a walk that moves `known` up after each question stays linear.
+bool IsCharStartAfter(std::string_view s, Size known, Size at) {
+  if (at == known || !IsLeadByte(s[at - 1])) return true;  // the common case, at once
   constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  while (target - walk >= 32) {
-    std::uint64_t words[4];
-    std::memcpy(words, s.data() + walk, sizeof words);
-    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
-    walk += 32;
-  }
-  while (target - walk >= 8) {
+  Size rowStart = at;
+  while (rowStart - known >= 8) {
     std::uint64_t word;
-    std::memcpy(&word, s.data() + walk, 8);
-    if ((word & kHighBits) != 0) break;
-    walk += 8;
+    std::memcpy(&word, s.data() + rowStart - 8, 8);
+    const std::uint64_t asciiBytes = ~word & kHighBits;
+    if (asciiBytes != 0) {
+      // The highest-addressed ASCII byte of the word (little-endian).
+      rowStart = rowStart - 8 + static_cast<Size>(7 - std::countl_zero(asciiBytes) / 8) + 1;
+      return (at - rowStart) % 2 == 0;
+    }
+    rowStart -= 8;
   }
-  while (walk < target && !IsLeadByte(s[walk])) ++walk;
-  return walk;
+  while (rowStart > known && IsLeadByte(s[rowStart - 1])) --rowStart;
+  return (at - rowStart) % 2 == 0;
 }
 
-// Advances a character walk from the character start `walk` to the first
-// character start at or after `target`. ASCII runs are skipped a word at a time;
-// a run of high bytes starting at a character start is pairs of bytes, so only its
-// length counts: an odd run's last lead byte takes the byte after it as well.
-Size WalkTo(std::string_view s, Size walk, Size target) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  while (walk < target) {
-    walk = SkipAscii(s, walk, target);
-    if (walk >= target) break;
-    Size runEnd = walk;
-    while (s.size() - runEnd >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, s.data() + runEnd, 8);
-      const std::uint64_t asciiBytes = ~word & kHighBits;
-      if (asciiBytes != 0) {
-        runEnd += static_cast<Size>(std::countr_zero(asciiBytes) / 8);  // little-endian
-        break;
+// The next position at or after `from`, and before `end`, of `byte`; `end` if none.
+Size NextByte(std::string_view s, Size from, Size end, char byte) {
+  if (from >= end) return end;
+  const void* hit = std::memchr(s.data() + from, byte, end - from);
+  return hit == nullptr ? end : static_cast<Size>(static_cast<const char*>(hit) - s.data());
+}
+
+bool IsAsciiLetter(char byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+// How seldom a byte is likely to turn up in the texts the program handles (headers,
+// URLs, cookies, Chinese text), higher being rarer. A letter counts as common: a
+// search for it has to look for both cases.
+int Rarity(char byte) {
+  if (byte == ' ') return 0;
+  if (IsAsciiLetter(byte)) return 1;
+  if (IsLeadByte(byte)) return 3;
+  if ((byte >= '0' && byte <= '9') || std::strchr(";=,.:/&?\t\r\n", byte) != nullptr) return 2;
+  return 4;
+}
+
+// Finds the candidates of a search that ignores case by one byte of the text to
+// find, the rarest by Rarity: memchr for it (for both cases of a letter) and a
+// comparison at each hit, instead of a comparison at every character.
+class FoldedAnchorSearch {
+ public:
+  FoldedAnchorSearch(std::string_view s, std::string_view find) : s_(s), find_(find) {
+    for (Size i = 1; i < find.size(); ++i) {
+      if (Rarity(find[i]) > Rarity(find[offset_])) offset_ = i;
+    }
+    const char anchor = find[offset_];
+    lower_ = FoldAsciiCase(anchor);
+    upper_ = (lower_ >= 'a' && lower_ <= 'z') ? static_cast<char>(lower_ - ('a' - 'A')) : lower_;
+  }
+
+  // The first position in [from, lastStart] where `find` matches with case
+  // ignored, or npos.
+  Size Next(Size from, Size lastStart) {
+    const Size end = lastStart + offset_ + 1;  // anchors beyond this start too late
+    for (Size at = from + offset_; at < end;) {
+      if (nextLower_ < at || nextLower_ == kUnknown) nextLower_ = NextByte(s_, at, end, lower_);
+      Size hit = nextLower_;
+      if (upper_ != lower_) {
+        if (nextUpper_ < at || nextUpper_ == kUnknown) nextUpper_ = NextByte(s_, at, end, upper_);
+        hit = std::min(hit, nextUpper_);
       }
-      runEnd += 8;
+      if (hit >= end) return std::string_view::npos;
+      if (BytesMatchAt(s_, hit - offset_, find_, true)) return hit - offset_;
+      at = hit + 1;
     }
-    if (s.size() - runEnd < 8) {
-      while (runEnd < s.size() && IsLeadByte(s[runEnd])) ++runEnd;
-    }
-    walk = runEnd + ((runEnd - walk) % 2);
+    return std::string_view::npos;
   }
-  return walk;
-}
 
-// Calls `visit(position)` for every character start in s[from, end) from which
-// `find` matches, first to last; stops early when `visit` returns false. The walk
-// begins at `from`. Candidate positions come from a plain byte search, then the
-// walk confirms that each one is a character start.
+ private:
+  static constexpr Size kUnknown = std::string_view::npos;
+  std::string_view s_;
+  std::string_view find_;
+  Size offset_ = 0;  // of the anchor byte in `find`
+  char lower_;
+  char upper_;
+  Size nextLower_ = kUnknown;  // next hit of each case, kept between calls
+  Size nextUpper_ = kUnknown;
+};
+
+// Returned by the `visit` of ForEachMatch to end the walk.
+constexpr Size kStopWalk = std::string_view::npos;
+
+// Walks s from `from` and calls `visit(position)` at each character start from
+// which `find` matches. `visit` returns where the walk goes on: a position after
+// the match that the walk takes as a character start (the next character start,
+// or the end of the matched bytes to resume after them), or kStopWalk.
+// Candidates come from a byte search; each is then checked to be a character
+// start by looking back only as far as the last one known.
 template <typename Visit>
 void ForEachMatch(std::string_view s, Size from, std::string_view find, bool ignoreCase,
                   Visit visit) {
   if (find.empty() || from >= s.size() || s.size() - from < find.size()) return;
   const Size lastStart = s.size() - find.size();
-  Size walk = from;
-  if (!ignoreCase) {
-    // The byte search runs a window at a time, so the walk can go over bytes the
-    // search has just brought into the cache instead of reading a long text from
-    // memory a second time.
-    constexpr Size kWindow = 64 * 1024;
-    Size candidate = from;
-    while (candidate <= lastStart) {
-      const Size windowEnd = std::min(lastStart + 1, candidate + kWindow);
-      const Size found = s.substr(0, windowEnd + find.size() - 1).find(find, candidate);
-      if (found == std::string_view::npos) {
-        // Keep the walk up with the search while the window is in the cache: a
-        // match further on would otherwise have it read all of this from memory.
-        walk = WalkTo(s, walk, windowEnd);
-        candidate = windowEnd;
-        continue;
-      }
-      candidate = found;
-      walk = WalkTo(s, walk, candidate);
-      if (walk == candidate) {
-        if (!visit(candidate)) return;
-        candidate = walk + 1;
-      } else {
-        candidate = walk;  // the match began inside a two-byte character
-      }
+  std::optional<FoldedAnchorSearch> folded;
+  if (ignoreCase) folded.emplace(s, find);
+  Size known = from;  // a character start of the walk, at or before every candidate
+  for (Size candidate = from; candidate <= lastStart;) {
+    const Size found = folded             ? folded->Next(candidate, lastStart)
+                       : find.size() == 1 ? s.find(find.front(), candidate)
+                                          : s.find(find, candidate);
+    if (found == std::string_view::npos) return;
+    if (IsCharStartAfter(s, known, found)) {
+      known = visit(found);
+      if (known == kStopWalk) return;
+    } else {
+      known = found + 1;  // `found` is the second byte of a character
     }
-    return;
-  }
-  for (; walk <= lastStart; walk += CharWidth(s, walk)) {
-    if (BytesMatchAt(s, walk, find, true) && !visit(walk)) return;
-  }
-}
-
-// Whether walking `bytes` on their own ends exactly at their end, that is, whether
-// they do not end in a lead byte whose second byte would lie beyond them.
-bool WalksCleanly(std::string_view bytes) {
-  Size at = 0;
-  while (at < bytes.size()) at += CharWidth(bytes, at);
-  return at == bytes.size();
-}
-
-// Calls `visit(position)` for the matches of `find` that a walk from `from` meets
-// when, after each match, it resumes right after the matched bytes (as replacing
-// and splitting do); matches never overlap. Stops early when `visit` returns false.
-template <typename Visit>
-void ForEachMatchResumingAfter(std::string_view s, Size from, std::string_view find,
-                               bool ignoreCase, Visit visit) {
-  if (WalksCleanly(find)) {
-    // Resuming after a match lands on a character start of the one walk anyway,
-    // so a single walk serves; it only skips matches that overlap the last one.
-    Size resume = from;
-    ForEachMatch(s, from, find, ignoreCase, [&](Size at) {
-      if (at < resume) return true;
-      resume = at + find.size();
-      return visit(at);
-    });
-    return;
-  }
-  // The match ends inside a character; the walk starts afresh after it.
-  for (Size resume = from;;) {
-    Size match = std::string_view::npos;
-    ForEachMatch(s, resume, find, ignoreCase, [&](Size at) {
-      match = at;
-      return false;
-    });
-    if (match == std::string_view::npos || !visit(match)) return;
-    resume = match + find.size();
+    candidate = known;
   }
 }
 
@@ -238,7 +234,7 @@ int FindText(const Text& text, const Text& find, std::optional<int> start, bool 
   int found = -1;
   ForEachMatch(s, from, find.str(), ignoreCase, [&](Size at) {
     found = static_cast<int>(at) + 1;
-    return false;
+    return kStopWalk;
   });
   return found;
 }
@@ -250,7 +246,7 @@ int FindTextReverse(const Text& text, const Text& find, bool ignoreCase) {
   int found = -1;
   ForEachMatch(s, 0, find.str(), ignoreCase, [&](Size at) {
     found = static_cast<int>(at) + 1;
-    return true;
+    return at + CharWidth(s, at);  // matches may overlap
   });
   return found;
 }
@@ -271,20 +267,20 @@ Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> repl
   out.append(s, 0, from);
   Size copiedUpTo = from;  // bytes before this are already in `out`
 
-  ForEachMatchResumingAfter(s, from, f, !caseSensitive, [&](Size match) {
+  ForEachMatch(s, from, f, !caseSensitive, [&](Size match) {
     out.append(s, copiedUpTo, match - copiedUpTo);
     out.append(with);
     copiedUpTo = match + f.size();
     if (remaining > 0) --remaining;
-    return remaining != 0;
+    return remaining != 0 ? copiedUpTo : kStopWalk;
   });
   // The walk copies what is left character by character. A lead byte ending the
   // text is met as a character of its own only when the walk reaches it while
   // still comparing, which needs at least find.size() bytes left: a one-byte find.
   // Copying it as a two-byte character then drops it.
   Size copyEnd = s.size();
-  if (remaining != 0 && f.size() == 1 && IsLeadByte(s.back()) &&
-      WalkTo(s, copiedUpTo, s.size() - 1) == s.size() - 1) {
+  if (remaining != 0 && f.size() == 1 && IsLeadByte(s.back()) && copiedUpTo < s.size() &&
+      IsCharStartAfter(s, copiedUpTo, s.size() - 1)) {
     copyEnd = s.size() - 1;
   }
   out.append(s, copiedUpTo, copyEnd - copiedUpTo);
@@ -294,7 +290,7 @@ Text ReplaceSubtext(const Text& text, const Text& find, std::optional<Text> repl
 TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> maxCount) {
   TextArray result;
   std::vector<Text>& members = result.members_;
-  const std::string& s = text.str();
+  const std::string_view s = text.str();
   const Size limit = !maxCount ? static_cast<Size>(-1) : static_cast<Size>(std::max(*maxCount, 0));
   if (s.empty() || limit == 0) return result;
   if (delimiter.empty()) {
@@ -302,26 +298,31 @@ TextArray SplitText(const Text& text, const Text& delimiter, std::optional<int> 
     return result;
   }
   const std::string_view d = delimiter.str();
-  // Counting first keeps the member array from being moved around as it grows. The
-  // count is only a size hint: for a one-byte delimiter a plain count of that
-  // byte, otherwise the matches a search finds, overlapping ones included.
+  // Counting first keeps the member array from being moved around as it grows. For
+  // a one-byte delimiter a plain count of that byte serves as the size hint.
   Size matches = 0;
   if (d.size() == 1) {
     matches = static_cast<Size>(std::count(s.begin(), s.end(), d.front()));
   } else {
-    ForEachMatch(s, 0, d, false, [&](Size) { return ++matches < limit; });
+    ForEachMatch(s, 0, d, false, [&](Size at) {
+      return ++matches < limit ? at + d.size() : kStopWalk;
+    });
   }
   members.reserve(std::min(matches + 1, limit));
 
   Size memberStart = 0;
   bool full = false;
-  ForEachMatchResumingAfter(s, 0, d, false, [&](Size match) {
-    members.push_back(FromRange(s, memberStart, match));
+  // Members are filled in place; a slice of a text needs no search for a zero byte.
+  auto addMember = [&members, s](Size from, Size to) {
+    members.emplace_back().bytes_.assign(s.data() + from, to - from);
+  };
+  ForEachMatch(s, 0, d, false, [&](Size match) {
+    addMember(memberStart, match);
     memberStart = match + d.size();
     full = members.size() >= limit;
-    return !full;
+    return full ? kStopWalk : memberStart;
   });
-  if (!full && memberStart < s.size()) members.push_back(FromRange(s, memberStart, s.size()));
+  if (!full && memberStart < s.size()) addMember(memberStart, s.size());
   return result;
 }
 

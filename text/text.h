@@ -32,6 +32,8 @@
 
 namespace zentravo {
 
+class TextArray;
+
 class Text {
  public:
   Text() = default;
@@ -48,6 +50,9 @@ class Text {
   bool operator==(const Text&) const = default;
 
  private:
+  // Splitting cuts members out of a text, which holds no zero byte already, so it
+  // fills them without the constructors' search for one.
+  friend TextArray SplitText(const Text&, const Text&, std::optional<int>);
   std::string bytes_;
 };
 

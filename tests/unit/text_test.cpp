@@ -120,6 +120,12 @@ TEST(TextSearch, FindText) {
       {"\xB0\x61", "\xB0\x41", std::nullopt, true, 1},
       {"x" + zz + "y", "y", std::nullopt, false, 6},
       {"x" + zz + "y", kZhong, 4, false, 4},
+      // A match inside a run of two-byte characters, at an even distance from its start.
+      {"\xCE\xC4\xD6\xD0", kZhong, std::nullopt, false, 3},
+      {"\xCE\xC4\xD6\xD0", kZhong, std::nullopt, true, 3},
+      {"a\xB0\xB0\xCE\xC4\xD6\xD0", kZhong, std::nullopt, false, 6},
+      {std::string(20, '\xB0') + kZhong, kZhong, std::nullopt, false, 21},
+      {std::string(21, '\xB0') + kZhong, kZhong, std::nullopt, false, -1},
       // Long ASCII runs and runs of high bytes are walked in larger steps: an odd
       // run's last lead byte still takes the byte after it.
       {std::string(40, 'a') + "\xB0\x41" "A", "A", std::nullopt, false, 43},
@@ -138,12 +144,11 @@ TEST(TextSearch, FindText) {
   }
 }
 
-// Long texts are searched a window at a time; the character walk must carry over
-// from one window to the next. The text is "x" and then two-byte characters whose
-// second byte is 'A' (so characters start at odd offsets, across every power-of-two
-// window edge): "AA" occurs at every character boundary but matches only where two
-// real 'A' characters stand.
-TEST(TextSearch, LongTextKeepsTheWalkAcrossSearchWindows) {
+// A long text whose characters all start at odd offsets: "x" and then two-byte
+// characters whose second byte is 'A'. "AA" occurs at every character boundary
+// but matches only where two real 'A' characters stand, however far into the text
+// (past every power-of-two offset a search might work in steps of).
+TEST(TextSearch, LongTextKeepsTheWalkToTheEnd) {
   struct Row {
     size_t realAt;  // byte offset of the "AA" that replaces one character
     int expected;
@@ -170,6 +175,8 @@ TEST(TextSearch, FindTextReverse) {
       {"xAx", "a", std::nullopt, true, 2},
       {"xAx", "a", std::nullopt, false, -1},
       {"A\xB0\x41", "A", std::nullopt, false, 1},
+      {"\xD6\xD0\xD6\xD0", "\xD6\xD0", std::nullopt, false, 3},
+      {std::string(18, '\xB0'), "\xB0\xB0", std::nullopt, false, 17},
   };
   for (const FindRow& row : rows) {
     SCOPED_TRACE(HexBytes(row.text) + " / " + HexBytes(row.find));
@@ -205,12 +212,18 @@ TEST(TextReplace, ReplaceSubtext) {
       // No match starts inside a two-byte character.
       {"\xB0\x41" "A", "A", "z", {}, {}, true, "\xB0\x41z"},
       {"\xD6\xD0\xD6\xD0", "\xD0\xD6", "z", {}, {}, true, "\xD6\xD0\xD6\xD0"},
+      // Every two-byte character of a run is a place to match.
+      {"\xD6\xD0\xD6\xD0", "\xD6\xD0", "x", {}, {}, true, "xx"},
+      {"\xD6\xD0\xD6\xD0", "\xD6\xD0", "x", 3, {}, true, "\xD6\xD0x"},
       // A lead byte ending the text: dropped when the walk meets it as a character
       // (one-byte find), kept when fewer bytes remain than find has.
       {"ab\x81", "x", "y", {}, {}, true, "ab"},
       {"ab\x81", "xy", "z", {}, {}, true, "ab\x81"},
       {"ab\x81", "b", "B", {}, {}, true, "aB"},
       {"ab\x81", "b", "B", {}, 1, true, "aB\x81"},
+      // ... also at the end of a run of two-byte characters.
+      {"a\xB0\xB0\xB0", "x", "y", {}, {}, true, "a\xB0\xB0"},
+      {"a\xB0\xB0\xB0", "x", "y", {}, {}, false, "a\xB0\xB0"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(HexBytes(row.text) + " / " + HexBytes(row.find));
@@ -249,6 +262,9 @@ TEST(TextSplit, SplitText) {
       {"\xB0;x;y", ";", {}, {"\xB0;x", "y"}},
       // A lead byte ending the text stays in the last member.
       {"a;b\x81", ";", {}, {"a", "b\x81"}},
+      // A two-byte delimiter inside a run of two-byte characters.
+      {"\xBC\xD7\xA3\xAC\xD2\xD2", "\xA3\xAC", {}, {"\xBC\xD7", "\xD2\xD2"}},
+      {"\xBC\xA3\xAC\xD2", "\xA3\xAC", {}, {"\xBC\xA3\xAC\xD2"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(HexBytes(row.text) + " at " + HexBytes(row.delimiter));
