@@ -69,10 +69,11 @@ Answer AnswerLink(std::string_view rawLink) {
   const std::string_view link = Trim(decoded);
   if (link.empty()) return Fail(400, kNoLink);
 
-  const std::optional<std::string> fileName = FindImageFileName(link);
-  if (!fileName) return Fail(400, kNotWeiboImage);
+  const std::optional<WeiboImage> image = FindWeiboImage(link);
+  if (!image) return Fail(400, kNotWeiboImage);
 
-  const UidReading reading = UidFromFileName(*fileName);
+  const UidReading reading = image->kind == WeiboImage::Kind::kAvatarUid ? UidFromAvatarSegment(image->segment)
+                                                                          : UidFromFileName(image->segment);
   switch (reading.problem) {
     case UidProblem::kNone: return {200, std::to_string(reading.uid)};
     case UidProblem::kNameTooShort: return Fail(400, kNameTooShort);

@@ -33,7 +33,8 @@ std::string_view PathOfTarget(std::string_view target);
 
 // Answers a link as it arrived after "url=": percent-escapes undone once, ASCII
 // spaces, tabs, CR and LF trimmed from both ends, then the Weibo image found
-// (FindImageFileName) and the UID read from its file name (UidFromFileName).
+// (FindWeiboImage) and the UID read from its file name (UidFromFileName) or,
+// for an old avatar link, from its first path segment (UidFromAvatarSegment).
 // 200 with the UID, or 400 with the reason.
 Answer AnswerLink(std::string_view rawLink);
 

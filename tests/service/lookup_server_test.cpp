@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,6 +125,35 @@ TEST_F(LookupServerTest, AnswersEachRequestWithStatusAndUtf8Text) {
     EXPECT_EQ(reply->body, row.body);
     EXPECT_EQ(reply->Header("content-type"), "text/plain; charset=utf-8");
   }
+}
+
+// Every link of the corpus, sent as the program sends it, over one connection.
+TEST_F(LookupServerTest, AnswersTheLinkCorpus) {
+  std::ifstream corpus(ZENTRAVO_LINK_CORPUS);
+  ASSERT_TRUE(corpus) << "cannot read " << ZENTRAVO_LINK_CORPUS;
+  std::unique_ptr<RawConnection> connection = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(connection);
+  int links = 0;
+  std::string line;
+  while (std::getline(corpus, line)) {
+    if (line.empty() || line.starts_with('#')) continue;
+    const std::size_t tab = line.find('\t');
+    ASSERT_NE(tab, std::string::npos) << line;
+    const std::string expected = line.substr(0, tab);
+    const std::string link = line.substr(tab + 1);
+    SCOPED_TRACE(link);
+    ASSERT_TRUE(connection->Send(ProgramRequest(link)));
+    const std::optional<Reply> reply = connection->Receive();
+    ASSERT_TRUE(reply);
+    if (expected == "400") {
+      EXPECT_EQ(reply->status, 400) << reply->body;
+    } else {
+      EXPECT_EQ(reply->status, 200) << reply->body;
+      EXPECT_EQ(reply->body, expected);
+    }
+    ++links;
+  }
+  EXPECT_GE(links, 60);
 }
 
 TEST_F(LookupServerTest, HeadAndWrongMethodsGetTheRightHeaders) {
