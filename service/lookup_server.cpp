@@ -4,6 +4,7 @@
 #include <array>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -25,6 +26,7 @@
 #include <boost/beast/http.hpp>
 
 #include "service/lookup_answer.h"
+#include "service/request_limits.h"
 
 namespace zentravo::lookup {
 namespace {
@@ -37,12 +39,10 @@ using tcp = asio::ip::tcp;
 using boost::system::error_code;
 using Clock = std::chrono::steady_clock;
 
-// The program's header block repeats the whole address as its Referer, so the
-// header must hold twice the longest target and then some.
-constexpr std::uint32_t kHeaderLimit = 64 * 1024;
-// Lookups carry no body; a little is tolerated, more is refused.
-constexpr std::uint64_t kBodyLimit = 8 * 1024;
+// One TLS record's worth.
 constexpr std::size_t kReadChunk = 16 * 1024;
+// The read buffer never holds more than a full header and one read beyond it.
+constexpr std::size_t kReadBufferLimit = kHeaderLimit + kReadChunk;
 constexpr std::chrono::seconds kCloseTimeout{2};
 constexpr std::chrono::seconds kLingerTime{2};
 // After a failed accept (out of descriptors, say), wait instead of spinning.
@@ -163,10 +163,19 @@ struct Shared {
 
 using RequestParser = http::request_parser<http::string_body>;
 
-// The answer for a request that failed to parse; nothing for any other failure
-// (the client went away, was too slow, or the connection broke), since there is
-// nobody to answer then.
-std::optional<Answer> AnswerReadFailure(const error_code& ec, const RequestParser& parser) {
+// How reading a request ended: an error (none when a request was read) and, for a
+// request the server refuses to read further, the status to answer it with.
+struct ReadResult {
+  error_code error;
+  int refusal = 0;  // 0, 413 or 431
+};
+
+// The answer for a request that failed to parse or was refused; nothing for any
+// other failure (the client went away, was too slow, or the connection broke),
+// since there is nobody to answer then.
+std::optional<Answer> AnswerReadFailure(const ReadResult& result, const RequestParser& parser) {
+  if (result.refusal != 0) return AnswerUnreadableRequest(result.refusal);
+  const error_code& ec = result.error;
   if (ec.category() != http::make_error_code(http::error::bad_target).category()) return std::nullopt;
   if (ec == http::error::header_limit) {
     // No target yet: the request line alone outgrew the limit.
@@ -202,28 +211,47 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
 // Reads one request into parser, parsing what buffer already holds before asking
 // the connection for more. Until the first byte of the request the idle timeout
 // runs, then the request timeout. The error is the parser's when the request is
-// malformed; any other error means the client went away or was too slow.
-asio::awaitable<error_code> ReadRequest(Connection& connection, beast::flat_buffer& buffer, RequestParser& parser,
+// malformed; any other error means the client went away or was too slow. A request
+// that outgrows what the server holds of one (request_limits.h) is refused.
+asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buffer& buffer, RequestParser& parser,
                                         const ServerSettings& settings) {
   bool started = false;
+  std::uint64_t parsed = 0;  // bytes of this request the parser has taken
   for (;;) {
     if (buffer.size() > 0) {
       if (!started) connection.ExpireAfter(settings.requestTimeout);
       started = true;
       error_code parseError;
-      const std::size_t used = parser.put(buffer.data(), parseError);
+      std::size_t used = 0;
+      try {
+        used = parser.put(buffer.data(), parseError);
+      } catch (const std::length_error&) {
+        // A single field longer than the parser stores (a trailer, say).
+        co_return ReadResult{{}, 431};
+      } catch (const std::exception&) {
+        co_return ReadResult{http::error::bad_value, 0};
+      }
       buffer.consume(used);
-      if (parseError && parseError != http::error::need_more) co_return parseError;
-      if (!parseError && parser.is_done()) co_return error_code();
+      parsed += used;
+      if (parseError && parseError != http::error::need_more) co_return ReadResult{parseError, 0};
+      if (!parseError && parser.is_done()) co_return ReadResult{};
       // Parsing stops after the header; the body may already be in the buffer.
       if (used > 0 && buffer.size() > 0) continue;
+      // What the parser still waits for belongs to this request alone.
+      if (parser.is_header_done()) {
+        if (buffer.size() > kChunkFramingLimit) {
+          const auto unparsed = static_cast<const char*>(buffer.data().data());
+          co_return ReadResult{{}, OversizedChunkFramingStatus({unparsed, buffer.size()})};
+        }
+        if (parsed + buffer.size() > kRequestLimit) co_return ReadResult{{}, 413};
+      }
     } else if (!started) {
       connection.ExpireAfter(settings.idleTimeout);
     }
     error_code ec;
     const std::size_t received = co_await connection.stream().async_read_some(
         buffer.prepare(kReadChunk), asio::redirect_error(asio::use_awaitable, ec));
-    if (ec) co_return ec;
+    if (ec) co_return ReadResult{ec, 0};
     buffer.commit(received);
   }
 }
@@ -259,17 +287,17 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
   co_await connection->stream().async_handshake(ssl::stream_base::server, token);
   if (ec) co_return;
 
-  beast::flat_buffer buffer;
+  beast::flat_buffer buffer(kReadBufferLimit);
   std::string out;
   for (;;) {
     RequestParser parser;
     parser.header_limit(kHeaderLimit);
     parser.body_limit(kBodyLimit);
     parser.eager(true);
-    const error_code readError = co_await ReadRequest(*connection, buffer, parser, settings);
+    const ReadResult read = co_await ReadRequest(*connection, buffer, parser, settings);
 
-    if (readError) {
-      const std::optional<Answer> answer = AnswerReadFailure(readError, parser);
+    if (read.error || read.refusal != 0) {
+      const std::optional<Answer> answer = AnswerReadFailure(read, parser);
       if (!answer) co_return;
       FormatResponse(*answer, false, false, false, out);
       connection->ExpireAfter(settings.requestTimeout);

@@ -5,6 +5,8 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -78,6 +80,24 @@ bool RawConnection::Send(std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(sent));
   }
   return true;
+}
+
+bool RawConnection::PeerHasSpoken() {
+  if (!received_.empty() || (tls_ && SSL_pending(tls_->ssl) > 0)) return true;
+  pollfd poller{socket_, POLLIN, 0};
+  if (::poll(&poller, 1, 0) <= 0) return false;
+  if (!tls_) return true;
+  // Readable bytes may be TLS records without data (session tickets): read what is
+  // there without waiting, and judge by what it held.
+  const int flags = ::fcntl(socket_, F_GETFL);
+  ::fcntl(socket_, F_SETFL, flags | O_NONBLOCK);
+  char buffer[16384];
+  const int got = SSL_read(tls_->ssl, buffer, sizeof buffer);
+  const int error = got > 0 ? SSL_ERROR_NONE : SSL_get_error(tls_->ssl, got);
+  ERR_clear_error();
+  ::fcntl(socket_, F_SETFL, flags);
+  if (got > 0) received_.append(buffer, static_cast<std::size_t>(got));
+  return got > 0 || (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE);
 }
 
 bool RawConnection::ReadMore() {

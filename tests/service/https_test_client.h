@@ -35,6 +35,9 @@ class RawConnection {
 
   bool Send(std::string_view bytes);
 
+  // True when the peer has sent something not yet read, or closed; does not wait.
+  bool PeerHasSpoken();
+
   // Reads one response (Content-Length bodies; none for a reply to HEAD).
   // Nothing when the connection ends or the timeout passes first.
   std::optional<Reply> Receive(bool replyToHead = false);

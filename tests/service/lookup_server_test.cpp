@@ -62,6 +62,18 @@ std::string Request(std::string_view method, std::string_view target, std::strin
          std::string(extra) + "\r\n";
 }
 
+std::string Chunked(std::string_view body) {
+  return "POST /weibo/brellik.php?url=x HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n" +
+         std::string(body);
+}
+
+// count one-byte chunks, each with an extension of extensionSize bytes.
+std::string ManySmallChunks(int count, std::size_t extensionSize) {
+  std::string chunks;
+  for (int i = 0; i < count; ++i) chunks += "1;e=" + std::string(extensionSize, 'e') + "\r\nz\r\n";
+  return chunks;
+}
+
 class LookupServerTest : public ::testing::Test {
  protected:
   void StartServer(const ServerSettings& settings) {
@@ -215,6 +227,13 @@ TEST_F(LookupServerTest, ClosesWhenTheClientAsksOrTheRequestCannotBeRead) {
       {"bad length", "POST / HTTP/1.1\r\nContent-Length: abc\r\n\r\n", 400},
       {"bad chunk", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 400},
       {"header over its limit", Request("GET", "/", "X: " + std::string(70 * 1024, 'x') + "\r\n"), 431},
+      {"trailer over its limit", Chunked("1\r\na\r\n0\r\nX-T: " + std::string(70 * 1024, 't') + "\r\n\r\n"), 431},
+      {"trailer under the field limit but over the framing limit",
+       Chunked("0\r\nX-T: " + std::string(20 * 1024, 't') + "\r\n\r\n"), 431},
+      {"chunk extension over its limit", Chunked("1;x=" + std::string(20 * 1024, 'e') + "\r\na\r\n0\r\n\r\n"), 413},
+      {"last chunk extension over its limit", Chunked("0;x=" + std::string(20 * 1024, 'e') + "\r\n\r\n"), 413},
+      {"chunk lines together over the request limit", Chunked(ManySmallChunks(2000, 100) + "0\r\n\r\n"), 413},
+      {"chunked body over its limit", Chunked("2400\r\n" + std::string(0x2400, 'b') + "\r\n0\r\n\r\n"), 413},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -227,6 +246,27 @@ TEST_F(LookupServerTest, ClosesWhenTheClientAsksOrTheRequestCannotBeRead) {
     EXPECT_EQ(reply->Header("connection"), "close");
     EXPECT_TRUE(connection->ClosedByPeer());
   }
+}
+
+// A chunk extension that never ends: the server answers once it has read a
+// bounded amount, instead of holding all that the client sends.
+TEST_F(LookupServerTest, RefusesAnEndlessChunkExtensionEarly) {
+  std::unique_ptr<RawConnection> connection = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(connection);
+  ASSERT_TRUE(connection->Send(Chunked("1;x=")));
+  const std::string piece(64 * 1024, 'e');
+  constexpr std::size_t kGiveUp = 64 << 20;
+  std::size_t sent = 0;
+  while (sent < kGiveUp && !connection->PeerHasSpoken()) {
+    if (!connection->Send(piece)) break;
+    sent += piece.size();
+  }
+  // Loopback socket buffers take a few megabytes before anyone reads them.
+  EXPECT_LT(sent, 16u << 20) << "the server was still reading after " << sent << " bytes";
+  const std::optional<Reply> reply = connection->Receive();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status, 413);
+  EXPECT_EQ(reply->Header("connection"), "close");
 }
 
 TEST_F(LookupServerTest, SurvivesClientsThatDoNotSpeakTls) {
