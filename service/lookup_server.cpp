@@ -25,6 +25,7 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
+#include "service/connection_limits.h"
 #include "service/lookup_answer.h"
 #include "service/request_limits.h"
 
@@ -45,6 +46,12 @@ constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr std::size_t kReadBufferLimit = kHeaderLimit + kReadChunk;
 constexpr std::chrono::seconds kCloseTimeout{2};
 constexpr std::chrono::seconds kLingerTime{2};
+// A client refused for want of room gets this long to take its answer, and is
+// told to come back after this many seconds.
+constexpr std::chrono::seconds kRefusalTimeout{5};
+constexpr int kRetryAfterSeconds = 5;
+// Refusals under way at once; connections beyond those are closed unanswered.
+constexpr std::size_t kMaxRefusing = 256;
 // After a failed accept (out of descriptors, say), wait instead of spinning.
 constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 
@@ -55,7 +62,7 @@ constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 // the socket once the deadline has passed, which makes the pending step fail.
 // Moving a deadline is a plain store; a timer per read and write would cost the
 // service a fifth of its rate under load.
-class Connection {
+class Connection : public TrackedConnection, public std::enable_shared_from_this<Connection> {
  public:
   Connection(tcp::socket socket, ssl::context& tls) : stream_(std::move(socket), tls), watchdog_(stream_.get_executor()) {}
 
@@ -74,6 +81,19 @@ class Connection {
     error_code ignored;
     socket().close(ignored);
     watchdog_.cancel();
+  }
+
+  // From other threads: the closing happens on the connection's strand, where the
+  // idle mark is also set and cleared.
+  void CloseIfStillIdle() override {
+    asio::post(stream_.get_executor(), [weak = weak_from_this()] {
+      if (std::shared_ptr<Connection> open = weak.lock(); open && open->idle()) open->Close();
+    });
+  }
+  void CloseNow() override {
+    asio::post(stream_.get_executor(), [weak = weak_from_this()] {
+      if (std::shared_ptr<Connection> open = weak.lock()) open->Close();
+    });
   }
 
   // Runs until the connection is closed, closing it when a deadline passes.
@@ -96,69 +116,42 @@ class Connection {
   Clock::time_point deadline_ = Clock::time_point::max();
 };
 
-// The open connections, so that Stop can close them all.
-class Connections {
- public:
-  explicit Connections(std::size_t limit) : limit_(limit) {}
-
-  // Registers connection and gives its key; 0 when stopping or when the limit is reached.
-  std::uint64_t Add(const std::shared_ptr<Connection>& connection) {
-    std::lock_guard lock(mutex_);
-    if (stopping_ || open_.size() >= limit_) return 0;
-    const std::uint64_t key = next_++;
-    open_.emplace(key, connection);
-    return key;
-  }
-
-  void Remove(std::uint64_t key) {
-    std::lock_guard lock(mutex_);
-    open_.erase(key);
-  }
-
-  // From now on Add refuses; every registered connection is closed on its strand.
-  void CloseAll() {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    for (auto& [key, weak] : open_) {
-      if (std::shared_ptr<Connection> connection = weak.lock()) {
-        asio::post(connection->socket().get_executor(), [weak = weak] {
-          if (std::shared_ptr<Connection> open = weak.lock()) open->Close();
-        });
-      }
-    }
-  }
-
- private:
-  std::mutex mutex_;
-  bool stopping_ = false;
-  std::uint64_t next_ = 1;
-  const std::size_t limit_;
-  std::unordered_map<std::uint64_t, std::weak_ptr<Connection>> open_;
-};
-
-// A connection's place in Connections for as long as it is served; closes it at the end.
+// A connection's place in the table for as long as it is served; closes it at the end.
 class Registration {
  public:
-  Registration(Connections& connections, std::shared_ptr<Connection> connection)
-      : connections_(connections), connection_(std::move(connection)), key_(connections.Add(connection_)) {}
+  Registration(ConnectionTable& table, const std::string& client, std::shared_ptr<Connection> connection)
+      : table_(table), connection_(std::move(connection)), admission_(table.Admit(client, connection_, &key_)) {}
   ~Registration() {
-    if (key_ != 0) connections_.Remove(key_);
+    if (admission_ != Admission::kDrop) table_.Remove(key_);
     connection_->Close();
   }
   Registration(const Registration&) = delete;
   Registration& operator=(const Registration&) = delete;
-  explicit operator bool() const { return key_ != 0; }
+  Admission admission() const { return admission_; }
 
  private:
-  Connections& connections_;
+  ConnectionTable& table_;
   const std::shared_ptr<Connection> connection_;
-  const std::uint64_t key_;
+  ConnectionTable::Key key_ = 0;
+  const Admission admission_;
 };
+
+// The client's address as the table counts it: an IPv4 client reaching an IPv6
+// socket is the same client as over IPv4.
+std::string ClientAddress(const tcp::socket& socket) {
+  error_code ec;
+  asio::ip::address address = socket.remote_endpoint(ec).address();
+  if (ec) return std::string();
+  if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+    address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+  }
+  return address.to_string();
+}
 
 struct Shared {
   ServerSettings settings;
   ssl::context tls{ssl::context::tls_server};
-  Connections connections;
+  ConnectionTable connections;
 };
 
 using RequestParser = http::request_parser<http::string_body>;
@@ -199,6 +192,7 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
   out += std::to_string(answer.body.size());
   out += "\r\n";
   if (answer.status == 405) out += "Allow: GET, HEAD, POST\r\n";
+  if (answer.status == 503) out += "Retry-After: " + std::to_string(kRetryAfterSeconds) + "\r\n";
   if (!keepAlive) {
     out += "Connection: close\r\n";
   } else if (http10) {
@@ -219,7 +213,10 @@ asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buff
   std::uint64_t parsed = 0;  // bytes of this request the parser has taken
   for (;;) {
     if (buffer.size() > 0) {
-      if (!started) connection.ExpireAfter(settings.requestTimeout);
+      if (!started) {
+        connection.ExpireAfter(settings.requestTimeout);
+        connection.MarkIdle(false);
+      }
       started = true;
       error_code parseError;
       std::size_t used = 0;
@@ -278,18 +275,32 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
   const ServerSettings& settings = shared.settings;
 
   socket.set_option(tcp::no_delay(true), ec);
+  const std::string client = ClientAddress(socket);
   const auto connection = std::make_shared<Connection>(std::move(socket), shared.tls);
-  const Registration registration(shared.connections, connection);
-  if (!registration) co_return;
-  connection->ExpireAfter(settings.requestTimeout);
+  const Registration registration(shared.connections, client, connection);
+  if (registration.admission() == Admission::kDrop) co_return;
+  const bool refused = registration.admission() == Admission::kRefuse;
+  connection->ExpireAfter(refused ? std::min<Clock::duration>(settings.requestTimeout, kRefusalTimeout)
+                                  : settings.requestTimeout);
   asio::co_spawn(connection->socket().get_executor(), Connection::Watch(connection), asio::detached);
 
   co_await connection->stream().async_handshake(ssl::stream_base::server, token);
   if (ec) co_return;
 
-  beast::flat_buffer buffer(kReadBufferLimit);
   std::string out;
-  for (;;) {
+  if (refused) {
+    // Answered before its request is read; the lingering close reads and drops
+    // the request, so that the client sees the answer rather than a reset.
+    FormatResponse(AnswerUnreadableRequest(503), false, false, false, out);
+    co_await asio::async_write(connection->stream(), asio::buffer(out), token);
+    if (!ec) co_await LingeringClose(*connection);
+    co_return;
+  }
+
+  beast::flat_buffer buffer(kReadBufferLimit);
+  for (bool first = true;; first = false) {
+    // Between requests a kept-alive connection may be shed to make room.
+    if (!first) connection->MarkIdle(true);
     RequestParser parser;
     parser.header_limit(kHeaderLimit);
     parser.body_limit(kBodyLimit);
@@ -326,7 +337,9 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
 
 struct LookupServer::State {
   explicit State(const ServerSettings& settings, int threadCount)
-      : shared{settings, ssl::context{ssl::context::tls_server}, Connections(settings.maxConnections)},
+      : shared{settings, ssl::context{ssl::context::tls_server},
+               ConnectionTable(ConnectionLimits{settings.maxConnections, settings.maxConnectionsPerClient,
+                                                kMaxRefusing})},
         io(threadCount) {}
 
   Shared shared;  // outlives the io_context, whose connections use it

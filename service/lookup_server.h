@@ -19,8 +19,11 @@ struct ServerSettings {
   std::chrono::milliseconds requestTimeout{15000};
   // A kept-alive connection is closed after this long without a new request.
   std::chrono::milliseconds idleTimeout{30000};
-  // Connections beyond this many are closed as soon as they are accepted.
+  // Connections served at once, and of those from one client address. When either
+  // is reached, the connection idle longest between requests is closed to make
+  // room; with none idle, the new connection is answered 503 with Retry-After.
   std::size_t maxConnections = 4096;
+  std::size_t maxConnectionsPerClient = 64;
 };
 
 // The lookup service over HTTPS: answers each request with AnswerRequest, keeps

@@ -29,7 +29,8 @@ struct RawConnection::TlsState {
 };
 
 std::unique_ptr<RawConnection> RawConnection::Open(std::uint16_t port, const std::string& caFile,
-                                                   std::chrono::milliseconds timeout) {
+                                                   std::chrono::milliseconds timeout,
+                                                   const std::string& localAddress) {
   // A server that closes first must not end the test program with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   std::unique_ptr<RawConnection> connection(new RawConnection);
@@ -41,6 +42,14 @@ std::unique_ptr<RawConnection> RawConnection::Open(std::uint16_t port, const std
   ::setsockopt(connection->socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   ::setsockopt(connection->socket_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 
+  if (!localAddress.empty()) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, localAddress.c_str(), &local.sin_addr) != 1 ||
+        ::bind(connection->socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+      return nullptr;
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);

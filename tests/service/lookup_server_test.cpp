@@ -333,26 +333,88 @@ TEST_F(LookupServerTest, ARequestAfterAnIdleWaitGetsTheRequestLimit) {
   EXPECT_TRUE(client->ClosedByPeer());
 }
 
-TEST_F(LookupServerTest, RefusesConnectionsBeyondItsLimitUntilOneEnds) {
+TEST_F(LookupServerTest, AnswersBusyBeyondItsLimitUntilOneEnds) {
   server_.reset();
   ServerSettings settings = TestSettings();
   settings.maxConnections = 2;
   StartServer(settings);
 
   std::unique_ptr<RawConnection> first = RawConnection::Open(port(), kCa);
-  std::unique_ptr<RawConnection> second = RawConnection::Open(port(), kCa);
+  std::unique_ptr<RawConnection> second = RawConnection::Open(port(), kCa, 10s, "127.0.0.2");
   ASSERT_TRUE(first && second);
-  EXPECT_FALSE(RawConnection::Open(port(), kCa));
+  const std::optional<Reply> busy = Exchange(port(), kCa, ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab"));
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->Header("retry-after"), "5");
+  EXPECT_EQ(busy->Header("connection"), "close");
+  EXPECT_EQ(busy->body, Utf8(u8"服务器繁忙，请稍后再试"));
 
   first.reset();
   // The server notices the departure on its own time; retry for a while.
   std::optional<Reply> reply;
-  for (int attempt = 0; attempt < 100 && !reply; ++attempt) {
+  for (int attempt = 0; attempt < 100 && (!reply || reply->status != 200); ++attempt) {
     reply = Exchange(port(), kCa, ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab"));
-    if (!reply) std::this_thread::sleep_for(50ms);
+    if (!reply || reply->status != 200) std::this_thread::sleep_for(50ms);
   }
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->status, 200);
+}
+
+// One address holding its whole share (connections that have not finished a
+// request yet, so none is idle) is told to come back later; others are served.
+TEST_F(LookupServerTest, LimitsConnectionsPerClientAddress) {
+  constexpr int kShare = 64;  // the default
+  ASSERT_EQ(TestSettings().maxConnectionsPerClient, static_cast<std::size_t>(kShare));
+  std::vector<std::unique_ptr<RawConnection>> held;
+  for (int i = 0; i < kShare; ++i) {
+    held.push_back(RawConnection::Open(port(), kCa));
+    ASSERT_TRUE(held.back()) << "connection " << i;
+  }
+  // Every one of them is under way, so the server holds them all before the 65th.
+  for (auto& connection : held) ASSERT_TRUE(connection->Send("GET /weibo/brellik.php?url=x HTTP/1.1\r\n"));
+
+  const std::optional<Reply> busy = Exchange(port(), kCa, ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab"));
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->Header("retry-after"), "5");
+
+  std::unique_ptr<RawConnection> other = RawConnection::Open(port(), kCa, 10s, "127.0.0.2");
+  ASSERT_TRUE(other);
+  ASSERT_TRUE(other->Send(ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab")));
+  const std::optional<Reply> served = other->Receive();
+  ASSERT_TRUE(served);
+  EXPECT_EQ(served->status, 200);
+
+  // The held connections are still served.
+  ASSERT_TRUE(held.front()->Send("Host: localhost\r\n\r\n"));
+  const std::optional<Reply> finished = held.front()->Receive();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(finished->status, 400);
+}
+
+// When the slots run out, a connection idle between requests gives way to a new
+// one, the one idle longest first, before anyone is refused.
+TEST_F(LookupServerTest, ShedsTheLongestIdleConnectionForANewOne) {
+  server_.reset();
+  ServerSettings settings = TestSettings();
+  settings.maxConnections = 2;
+  StartServer(settings);
+
+  const std::string request = ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab");
+  std::unique_ptr<RawConnection> older = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(older && older->Send(request) && older->Receive());
+  std::this_thread::sleep_for(20ms);
+  std::unique_ptr<RawConnection> newer = RawConnection::Open(port(), kCa, 10s, "127.0.0.2");
+  ASSERT_TRUE(newer && newer->Send(request) && newer->Receive());
+
+  const std::optional<Reply> reply = Exchange(port(), kCa, request);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status, 200);
+  EXPECT_TRUE(older->ClosedByPeer());
+  ASSERT_TRUE(newer->Send(request));
+  const std::optional<Reply> again = newer->Receive();
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->status, 200);
 }
 
 TEST_F(LookupServerTest, StopClosesOpenConnections) {

@@ -339,7 +339,7 @@ TEST(AnswerUnreadableRequest, ExplainsEachStatus) {
   } rows[] = {
       {400, 400, Utf8(u8"请求格式错误")},     {413, 413, Utf8(u8"请求内容太长")},
       {414, 414, Utf8(u8"链接太长")},         {431, 431, Utf8(u8"请求头太长")},
-      {500, 400, Utf8(u8"请求格式错误")},
+      {503, 503, Utf8(u8"服务器繁忙，请稍后再试")}, {500, 400, Utf8(u8"请求格式错误")},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.status);
