@@ -28,6 +28,7 @@
 #include "service/connection_limits.h"
 #include "service/lookup_answer.h"
 #include "service/request_limits.h"
+#include "service/tls_policy.h"
 
 namespace zentravo::lookup {
 namespace {
@@ -383,12 +384,11 @@ std::unique_ptr<LookupServer> LookupServer::Start(const ServerSettings& settings
   error_code ec;
 
   ssl::context& tls = state->shared.tls;
-  tls.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
-                      ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1 | ssl::context::single_dh_use,
-                  ec);
-  // A client asking to renegotiate over and over would cost handshakes for nothing.
-  SSL_CTX_set_options(tls.native_handle(), SSL_OP_NO_RENEGOTIATION);
-  if (!ec) tls.use_certificate_chain_file(settings.certificateFile, ec);
+  if (!ApplyServerTlsPolicy(tls.native_handle())) {
+    *error = "cannot apply the TLS policy";
+    return nullptr;
+  }
+  tls.use_certificate_chain_file(settings.certificateFile, ec);
   if (ec) {
     *error = "cannot use the certificate " + settings.certificateFile + ": " + ec.message();
     return nullptr;
