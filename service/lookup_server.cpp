@@ -29,6 +29,7 @@
 #include "service/lookup_answer.h"
 #include "service/request_limits.h"
 #include "service/tls_policy.h"
+#include "service/tls_stream.h"
 
 namespace zentravo::lookup {
 namespace {
@@ -65,10 +66,11 @@ constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 // service a fifth of its rate under load.
 class Connection : public TrackedConnection, public std::enable_shared_from_this<Connection> {
  public:
-  Connection(tcp::socket socket, ssl::context& tls) : stream_(std::move(socket), tls), watchdog_(stream_.get_executor()) {}
+  Connection(tcp::socket socket, ssl::context& tls)
+      : stream_(std::move(socket), tls.native_handle()), watchdog_(stream_.socket().get_executor()) {}
 
-  ssl::stream<tcp::socket>& stream() { return stream_; }
-  tcp::socket& socket() { return stream_.next_layer(); }
+  TlsStream& stream() { return stream_; }
+  tcp::socket& socket() { return stream_.socket(); }
 
   void ExpireAfter(Clock::duration limit) {
     deadline_ = Clock::now() + limit;
@@ -87,12 +89,12 @@ class Connection : public TrackedConnection, public std::enable_shared_from_this
   // From other threads: the closing happens on the connection's strand, where the
   // idle mark is also set and cleared.
   void CloseIfStillIdle() override {
-    asio::post(stream_.get_executor(), [weak = weak_from_this()] {
+    asio::post(watchdog_.get_executor(), [weak = weak_from_this()] {
       if (std::shared_ptr<Connection> open = weak.lock(); open && open->idle()) open->Close();
     });
   }
   void CloseNow() override {
-    asio::post(stream_.get_executor(), [weak = weak_from_this()] {
+    asio::post(watchdog_.get_executor(), [weak = weak_from_this()] {
       if (std::shared_ptr<Connection> open = weak.lock()) open->Close();
     });
   }
@@ -112,7 +114,7 @@ class Connection : public TrackedConnection, public std::enable_shared_from_this
   }
 
  private:
-  ssl::stream<tcp::socket> stream_;
+  TlsStream stream_;
   asio::steady_timer watchdog_;
   Clock::time_point deadline_ = Clock::time_point::max();
 };
@@ -246,9 +248,13 @@ asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buff
     } else if (!started) {
       connection.ExpireAfter(settings.idleTimeout);
     }
-    error_code ec;
-    const std::size_t received = co_await connection.stream().async_read_some(
-        buffer.prepare(kReadChunk), asio::redirect_error(asio::use_awaitable, ec));
+    if (buffer.size() == 0) {
+      // An idle connection waits without a read buffer.
+      buffer.shrink_to_fit();
+      const error_code ready = co_await connection.stream().WaitReadable();
+      if (ready) co_return ReadResult{ready, 0};
+    }
+    const auto [ec, received] = co_await connection.stream().ReadSome(buffer.prepare(kReadChunk));
     if (ec) co_return ReadResult{ec, 0};
     buffer.commit(received);
   }
@@ -272,7 +278,6 @@ asio::awaitable<void> LingeringClose(Connection& connection) {
 
 asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
   error_code ec;
-  auto token = asio::redirect_error(asio::use_awaitable, ec);
   const ServerSettings& settings = shared.settings;
 
   socket.set_option(tcp::no_delay(true), ec);
@@ -285,16 +290,14 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
                                   : settings.requestTimeout);
   asio::co_spawn(connection->socket().get_executor(), Connection::Watch(connection), asio::detached);
 
-  co_await connection->stream().async_handshake(ssl::stream_base::server, token);
-  if (ec) co_return;
+  if (co_await connection->stream().Handshake()) co_return;
 
   std::string out;
   if (refused) {
     // Answered before its request is read; the lingering close reads and drops
     // the request, so that the client sees the answer rather than a reset.
     FormatResponse(AnswerUnreadableRequest(503), false, false, false, out);
-    co_await asio::async_write(connection->stream(), asio::buffer(out), token);
-    if (!ec) co_await LingeringClose(*connection);
+    if (!co_await connection->stream().WriteAll(asio::buffer(out))) co_await LingeringClose(*connection);
     co_return;
   }
 
@@ -313,8 +316,7 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
       if (!answer) co_return;
       FormatResponse(*answer, false, false, false, out);
       connection->ExpireAfter(settings.requestTimeout);
-      co_await asio::async_write(connection->stream(), asio::buffer(out), token);
-      if (!ec) co_await LingeringClose(*connection);
+      if (!co_await connection->stream().WriteAll(asio::buffer(out))) co_await LingeringClose(*connection);
       co_return;
     }
 
@@ -325,13 +327,12 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
     FormatResponse(AnswerRequest({method.data(), method.size()}, {target.data(), target.size()}), keepAlive,
                    request.version() == 10, request.method() == http::verb::head, out);
     connection->ExpireAfter(settings.requestTimeout);
-    co_await asio::async_write(connection->stream(), asio::buffer(out), token);
-    if (ec) co_return;
+    if (co_await connection->stream().WriteAll(asio::buffer(out))) co_return;
     if (!keepAlive) break;
   }
 
   connection->ExpireAfter(kCloseTimeout);
-  co_await connection->stream().async_shutdown(token);
+  co_await connection->stream().Shutdown();
 }
 
 }  // namespace
