@@ -1,5 +1,6 @@
 #include "service/connection_limits.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace zentravo::lookup {
@@ -26,6 +27,7 @@ Admission ConnectionTable::Admit(const std::string& client, const std::shared_pt
   } else {
     ++served_;
     ++perClient_[client];
+    peak_ = std::max(peak_, served_);
   }
   return admission;
 }
@@ -76,6 +78,13 @@ void ConnectionTable::CloseAll() {
 std::size_t ConnectionTable::served() const {
   std::lock_guard lock(mutex_);
   return served_;
+}
+
+std::size_t ConnectionTable::TakePeak() {
+  std::lock_guard lock(mutex_);
+  const std::size_t peak = peak_;
+  peak_ = served_;
+  return peak;
 }
 
 std::size_t ConnectionTable::servedFor(const std::string& client) const {

@@ -75,6 +75,10 @@ class ConnectionTable {
   std::size_t served() const;
   std::size_t servedFor(const std::string& client) const;
 
+  // The most served at once since the last call (or since the start), then
+  // starts counting again from the number served now.
+  std::size_t TakePeak();
+
  private:
   struct Entry {
     std::string client;
@@ -91,6 +95,7 @@ class ConnectionTable {
   bool stopping_ = false;
   Key next_ = 1;
   std::size_t served_ = 0;
+  std::size_t peak_ = 0;
   std::size_t refusing_ = 0;
   std::unordered_map<Key, Entry> open_;
   std::map<std::string, std::size_t, std::less<>> perClient_;

@@ -27,6 +27,7 @@
 
 #include "service/connection_limits.h"
 #include "service/lookup_answer.h"
+#include "service/memory_release.h"
 #include "service/request_limits.h"
 #include "service/tls_policy.h"
 #include "service/tls_stream.h"
@@ -54,6 +55,11 @@ constexpr std::chrono::seconds kRefusalTimeout{5};
 constexpr int kRetryAfterSeconds = 5;
 // Refusals under way at once; connections beyond those are closed unanswered.
 constexpr std::size_t kMaxRefusing = 256;
+// How often the server looks whether a burst of connections has passed, and how
+// many connections fewer than the peak count as one; their memory is then given
+// back to the system.
+constexpr std::chrono::seconds kMemoryCheckInterval{1};
+constexpr std::size_t kBurstConnections = 256;
 // After a failed accept (out of descriptors, say), wait instead of spinning.
 constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 
@@ -348,6 +354,7 @@ struct LookupServer::State {
   asio::io_context io;
   asio::strand<asio::io_context::executor_type> acceptStrand{asio::make_strand(io)};
   tcp::acceptor acceptor{acceptStrand};
+  asio::steady_timer memoryCheck{acceptStrand};
   std::uint16_t port = 0;  // read once before the threads start
   std::vector<std::thread> threads;
 };
@@ -368,6 +375,20 @@ asio::awaitable<void> Accept(tcp::acceptor& acceptor, asio::io_context& io, Shar
     }
     const auto executor = socket.get_executor();
     asio::co_spawn(executor, Serve(shared, std::move(socket)), asio::detached);
+  }
+}
+
+// Gives memory back once the connections have fallen well below their peak, so
+// that a burst does not leave the process at its size for good.
+asio::awaitable<void> ReleaseMemoryAfterBursts(asio::steady_timer& timer, const tcp::acceptor& acceptor,
+                                               ConnectionTable& connections) {
+  error_code ec;
+  while (acceptor.is_open()) {
+    timer.expires_after(kMemoryCheckInterval);
+    co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+    if (!acceptor.is_open()) co_return;
+    const std::size_t now = connections.served();
+    if (connections.TakePeak() >= now + kBurstConnections) ReleaseFreeMemory();
   }
 }
 
@@ -420,6 +441,8 @@ std::unique_ptr<LookupServer> LookupServer::Start(const ServerSettings& settings
 
   State& s = *state;
   asio::co_spawn(s.acceptStrand, Accept(s.acceptor, s.io, s.shared), asio::detached);
+  asio::co_spawn(s.acceptStrand, ReleaseMemoryAfterBursts(s.memoryCheck, s.acceptor, s.shared.connections),
+                 asio::detached);
   for (int i = 0; i < threadCount; ++i) s.threads.emplace_back([&io = s.io] { io.run(); });
   return std::unique_ptr<LookupServer>(new LookupServer(std::move(state)));
 }
@@ -429,9 +452,10 @@ std::uint16_t LookupServer::port() const { return state_->port; }
 void LookupServer::Stop() {
   if (!state_ || state_->threads.empty()) return;
   state_->shared.connections.CloseAll();
-  asio::post(state_->acceptStrand, [&acceptor = state_->acceptor] {
+  asio::post(state_->acceptStrand, [&acceptor = state_->acceptor, &memoryCheck = state_->memoryCheck] {
     error_code ignored;
     acceptor.close(ignored);
+    memoryCheck.cancel();
   });
   for (std::thread& thread : state_->threads) thread.join();
   state_->threads.clear();
