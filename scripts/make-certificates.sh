@@ -5,6 +5,9 @@
 #   localhost.pem, localhost.key
 #                             the server's ECDSA P-256 key: a full handshake signs with
 #                             it, and P-256 signs many times faster than RSA 2048
+#   localhost-rsa.pem, localhost-rsa.key
+#                             the same name with an RSA 2048 key, for clients and tests
+#                             that need one
 # Keeps existing files while the server certificate is valid for another day and
 # its key is a P-256 one.
 set -euo pipefail
@@ -14,6 +17,7 @@ mkdir -p "$dir"
 cd "$dir"
 
 if [ -s ca.pem ] && [ -s localhost.pem ] && [ -s localhost.key ] &&
+   [ -s localhost-rsa.pem ] && [ -s localhost-rsa.key ] &&
    openssl x509 -in localhost.pem -noout -checkend 86400 >/dev/null 2>&1 &&
    openssl pkey -in localhost.key -noout -text 2>/dev/null | grep -q 'prime256v1'; then
   exit 0
@@ -35,5 +39,11 @@ subjectAltName=DNS:localhost,IP:127.0.0.1
 EXT
 openssl x509 -req -in localhost.csr -CA ca.pem -CAkey ca.key -CAcreateserial \
   -out localhost.pem -days 397 -sha256 -extfile localhost.ext 2>/dev/null
-rm -f localhost.csr localhost.ext ca.srl
+
+openssl req -newkey rsa:2048 -nodes -sha256 \
+  -keyout localhost-rsa.key -out localhost-rsa.csr -subj "/CN=localhost" 2>/dev/null
+sed 's/digitalSignature$/digitalSignature,keyEncipherment/' localhost.ext >localhost-rsa.ext
+openssl x509 -req -in localhost-rsa.csr -CA ca.pem -CAkey ca.key -CAcreateserial \
+  -out localhost-rsa.pem -days 397 -sha256 -extfile localhost-rsa.ext 2>/dev/null
+rm -f localhost.csr localhost.ext localhost-rsa.csr localhost-rsa.ext ca.srl
 echo "certificates: $dir"

@@ -88,18 +88,24 @@ Handshake Connect(std::uint16_t port, const ClientOffer& offer, SSL_SESSION* res
   return result;
 }
 
+std::unique_ptr<LookupServer> StartServer(const std::string& certificateName) {
+  ServerSettings settings;
+  settings.address = "127.0.0.1";
+  settings.port = 0;
+  settings.certificateFile = kCertificates + "/" + certificateName + ".pem";
+  settings.keyFile = kCertificates + "/" + certificateName + ".key";
+  settings.threads = 1;
+  std::string error;
+  std::unique_ptr<LookupServer> server = LookupServer::Start(settings, &error);
+  EXPECT_TRUE(server) << error;
+  return server;
+}
+
 class TlsPolicyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ServerSettings settings;
-    settings.address = "127.0.0.1";
-    settings.port = 0;
-    settings.certificateFile = kCertificates + "/localhost.pem";
-    settings.keyFile = kCertificates + "/localhost.key";
-    settings.threads = 1;
-    std::string error;
-    server_ = LookupServer::Start(settings, &error);
-    ASSERT_TRUE(server_) << error;
+    server_ = StartServer("localhost");
+    ASSERT_TRUE(server_);
   }
   std::unique_ptr<LookupServer> server_;
 };
@@ -135,6 +141,34 @@ TEST_F(TlsPolicyTest, AcceptsOnlyForwardSecretAeadSuitesInItsOwnOrder) {
       if (!row.cipher.empty()) {
         EXPECT_EQ(handshake.cipher, row.cipher);
       }
+    }
+  }
+}
+
+// With an RSA certificate the suites without forward secrecy (RSA key exchange)
+// and with CBC would be possible at all; they are refused all the same.
+TEST(TlsPolicyWithRsaCertificate, AcceptsOnlyEcdheWithAead) {
+  const std::unique_ptr<LookupServer> server = StartServer("localhost-rsa");
+  ASSERT_TRUE(server);
+  struct Row {
+    std::string name;
+    std::string ciphers;
+    bool accepted;
+  } rows[] = {
+      {"AES128-SHA only", "AES128-SHA", false},
+      {"RSA key exchange, CBC", "AES256-SHA256:AES128-SHA256:DES-CBC3-SHA", false},
+      {"RSA key exchange, GCM", "AES128-GCM-SHA256:AES256-GCM-SHA384", false},
+      {"ECDHE, CBC", "ECDHE-RSA-AES128-SHA:ECDHE-RSA-AES256-SHA384", false},
+      {"finite-field DHE, GCM", "DHE-RSA-AES128-GCM-SHA256", false},
+      {"ECDHE, GCM", "ECDHE-RSA-AES128-GCM-SHA256", true},
+      {"ECDHE, ChaCha20", "ECDHE-RSA-CHACHA20-POLY1305", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Handshake handshake = Connect(server->port(), ClientOffer{TLS1_2_VERSION, row.ciphers});
+    EXPECT_EQ(handshake.ok, row.accepted);
+    if (handshake.ok) {
+      EXPECT_EQ(handshake.cipher, row.ciphers);
     }
   }
 }
