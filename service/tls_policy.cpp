@@ -13,6 +13,7 @@ constexpr unsigned char kSessionIdContext[] = "zentravo-lookup";
 bool ApplyServerTlsPolicy(SSL_CTX* context) {
   if (SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION) != 1) return false;
   if (SSL_CTX_set_cipher_list(context, kTls12Ciphers) != 1) return false;
+  if (SSL_CTX_set_ciphersuites(context, kTls13Ciphers) != 1) return false;
   if (SSL_CTX_set1_groups_list(context, "X25519:P-256:P-384") != 1) return false;
   SSL_CTX_set_options(context, SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_COMPRESSION |
                                    SSL_OP_SINGLE_ECDH_USE);

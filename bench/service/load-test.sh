@@ -17,7 +17,7 @@
 # nginx gets the service's TLS policy: TLS 1.2 and 1.3 (nginx 1.22 leaves 1.3
 # off unless asked, and resuming a TLS 1.2 session skips the key exchange that
 # TLS 1.3 always makes), the same TLS 1.2 suites in the server's order, the same
-# groups, and session resumption by ticket and from a session cache.
+# TLS 1.3 suites, groups, and session resumption by ticket and from a session cache.
 # When the machine has enough processors, the servers and wrk are pinned to
 # separate ones, so that they do not take turns on one. Besides the rates, each
 # server's processor time per request is printed: it barely depends on what else
@@ -113,10 +113,12 @@ done
 service_port=$(sed -n 's/^listening on https:\/\/127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/service.out")
 [ -n "$service_port" ] || { echo "load-test: the service did not start:" >&2; cat "$work/service.out" >&2; exit 1; }
 
-# nginx with a private prefix; its workers run as the invoking user. The TLS 1.2
-# suites are the service's own list (service/tls_policy.h).
+# nginx with a private prefix; its workers run as the invoking user. The TLS
+# suites are the service's own lists (service/tls_policy.h).
 tls12_ciphers=$(sed -n '/kTls12Ciphers =/,/;/p' service/tls_policy.h | grep -o '"[^"]*"' | tr -d '"\n')
-[ -n "$tls12_ciphers" ] || { echo "load-test: cannot read the TLS 1.2 suites from service/tls_policy.h" >&2; exit 1; }
+tls13_ciphers=$(sed -n '/kTls13Ciphers =/,/;/p' service/tls_policy.h | grep -o '"[^"]*"' | tr -d '"\n')
+[ -n "$tls12_ciphers" ] && [ -n "$tls13_ciphers" ] ||
+  { echo "load-test: cannot read the TLS suites from service/tls_policy.h" >&2; exit 1; }
 nginx_port=$(free_port)
 mkdir -p "$work/www" "$work/temp"
 printf '0123456789' >"$work/www/ten.txt"
@@ -147,6 +149,7 @@ http {
     ssl_protocols TLSv1.2 TLSv1.3;
     ssl_ciphers $tls12_ciphers;
     ssl_prefer_server_ciphers on;
+    ssl_conf_command Ciphersuites $tls13_ciphers;
     ssl_ecdh_curve X25519:prime256v1:secp384r1;
     ssl_session_cache shared:SSL:10m;
     ssl_session_tickets on;

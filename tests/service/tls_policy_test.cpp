@@ -118,7 +118,8 @@ TEST_F(TlsPolicyTest, AcceptsOnlyForwardSecretAeadSuitesInItsOwnOrder) {
     std::string version;
     std::string cipher;
   } rows[] = {
-      {"TLS 1.3", {}, true, "TLSv1.3", ""},
+      // The client lists AES-256 first; the server's order wins.
+      {"TLS 1.3", {}, true, "TLSv1.3", "TLS_AES_128_GCM_SHA256"},
       {"TLS 1.2, ECDHE with GCM", {TLS1_2_VERSION, "ECDHE-ECDSA-AES128-GCM-SHA256"}, true, "TLSv1.2",
        "ECDHE-ECDSA-AES128-GCM-SHA256"},
       {"TLS 1.2, ECDHE with ChaCha20", {TLS1_2_VERSION, "ECDHE-ECDSA-CHACHA20-POLY1305"}, true, "TLSv1.2",
