@@ -28,7 +28,9 @@ struct ServerSettings {
 
 // The lookup service over HTTPS: answers each request with AnswerRequest, keeps
 // connections alive as the client asks, and closes any connection that is too slow,
-// too large or not HTTP (after a 400, 413, 414 or 431 answer where one can be sent).
+// too large or not HTTP (after a 400, 413, 414 or 431 answer where one can be sent),
+// or for which there is no room (after a 503 answer). What one request may make it
+// hold is in request_limits.h, its TLS policy in tls_policy.h.
 // Runs on its own worker threads from Start until Stop or destruction.
 class LookupServer {
  public:
