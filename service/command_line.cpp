@@ -38,7 +38,7 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
       name = name.substr(0, equals);
     }
     if (name != "--address" && name != "--port" && name != "--cert" && name != "--key" &&
-        name != "--threads") {
+        name != "--threads" && name != "--connections-per-client") {
       return fail("unknown option: " + std::string(arguments[i]));
     }
     if (!value) {
@@ -56,6 +56,12 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
       settings.certificateFile = std::string(*value);
     } else if (name == "--key") {
       settings.keyFile = std::string(*value);
+    } else if (name == "--connections-per-client") {
+      const std::optional<int> share = ParseNumber(*value, 1, 65536);
+      if (!share) {
+        return fail("--connections-per-client wants a number from 1 to 65536, not '" + std::string(*value) + "'");
+      }
+      settings.maxConnectionsPerClient = static_cast<std::size_t>(*share);
     } else {
       const std::optional<int> threads = ParseNumber(*value, 1, 64);
       if (!threads) return fail("--threads wants a number from 1 to 64, not '" + std::string(*value) + "'");
@@ -83,6 +89,8 @@ std::string UsageText(std::string_view programName) {
       "  --cert FILE    server certificate chain, PEM\n"
       "  --key FILE     private key of the certificate, PEM\n"
       "  --threads N    worker threads, 1 to 64 (default: one per processor)\n"
+      "  --connections-per-client N\n"
+      "                 connections one client address may hold, 1 to 65536 (default 64)\n"
       "  --help         show this text\n"
       "\n"
       "Prints \"listening on https://IP:PORT\" once it listens; stops on SIGINT or SIGTERM.\n";

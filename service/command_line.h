@@ -21,6 +21,7 @@ struct CommandLine {
 //   --cert FILE    server certificate chain, PEM (required)
 //   --key FILE     its private key, PEM (required)
 //   --threads N    1..64 worker threads (default: one per processor)
+//   --connections-per-client N   1..65536 connections one client address may hold (default 64)
 //   --help, -h     show the usage and stop (no other option is then required)
 // Unknown options, missing values, values out of range and a missing --cert or
 // --key set error.

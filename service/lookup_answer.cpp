@@ -22,6 +22,7 @@ constexpr std::string_view kTargetTooLong = "链接太长";
 constexpr std::string_view kMalformed = "请求格式错误";
 constexpr std::string_view kBodyTooLarge = "请求内容太长";
 constexpr std::string_view kHeaderTooLarge = "请求头太长";
+constexpr std::string_view kBusy = "服务器繁忙，请稍后再试";
 
 Answer Fail(int status, std::string_view message) { return {status, std::string(message)}; }
 
@@ -69,10 +70,11 @@ Answer AnswerLink(std::string_view rawLink) {
   const std::string_view link = Trim(decoded);
   if (link.empty()) return Fail(400, kNoLink);
 
-  const std::optional<std::string> fileName = FindImageFileName(link);
-  if (!fileName) return Fail(400, kNotWeiboImage);
+  const std::optional<WeiboImage> image = FindWeiboImage(link);
+  if (!image) return Fail(400, kNotWeiboImage);
 
-  const UidReading reading = UidFromFileName(*fileName);
+  const UidReading reading = image->kind == WeiboImage::Kind::kAvatarUid ? UidFromAvatarSegment(image->segment)
+                                                                          : UidFromFileName(image->segment);
   switch (reading.problem) {
     case UidProblem::kNone: return {200, std::to_string(reading.uid)};
     case UidProblem::kNameTooShort: return Fail(400, kNameTooShort);
@@ -97,6 +99,7 @@ Answer AnswerUnreadableRequest(int status) {
     case 413: return Fail(413, kBodyTooLarge);
     case 414: return Fail(414, kTargetTooLong);
     case 431: return Fail(431, kHeaderTooLarge);
+    case 503: return Fail(503, kBusy);
     default: return Fail(400, kMalformed);
   }
 }

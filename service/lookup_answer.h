@@ -33,7 +33,8 @@ std::string_view PathOfTarget(std::string_view target);
 
 // Answers a link as it arrived after "url=": percent-escapes undone once, ASCII
 // spaces, tabs, CR and LF trimmed from both ends, then the Weibo image found
-// (FindImageFileName) and the UID read from its file name (UidFromFileName).
+// (FindWeiboImage) and the UID read from its file name (UidFromFileName) or,
+// for an old avatar link, from its first path segment (UidFromAvatarSegment).
 // 200 with the UID, or 400 with the reason.
 Answer AnswerLink(std::string_view rawLink);
 
@@ -45,8 +46,8 @@ Answer AnswerLink(std::string_view rawLink);
 Answer AnswerRequest(std::string_view method, std::string_view target);
 
 // The answer for a request that could not be read as one: status 400 (not HTTP),
-// 413 (body too large), 414 (request line too long) or 431 (header too large); any
-// other status gives the 400 answer.
+// 413 (body too large), 414 (request line too long), 431 (header too large) or 503
+// (no room for the connection); any other status gives the 400 answer.
 Answer AnswerUnreadableRequest(int status);
 
 }  // namespace zentravo::lookup

@@ -4,6 +4,7 @@
 #include <array>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -24,7 +25,12 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
+#include "service/connection_limits.h"
 #include "service/lookup_answer.h"
+#include "service/memory_release.h"
+#include "service/request_limits.h"
+#include "service/tls_policy.h"
+#include "service/tls_stream.h"
 
 namespace zentravo::lookup {
 namespace {
@@ -37,14 +43,23 @@ using tcp = asio::ip::tcp;
 using boost::system::error_code;
 using Clock = std::chrono::steady_clock;
 
-// The program's header block repeats the whole address as its Referer, so the
-// header must hold twice the longest target and then some.
-constexpr std::uint32_t kHeaderLimit = 64 * 1024;
-// Lookups carry no body; a little is tolerated, more is refused.
-constexpr std::uint64_t kBodyLimit = 8 * 1024;
+// One TLS record's worth.
 constexpr std::size_t kReadChunk = 16 * 1024;
+// The read buffer never holds more than a full header and one read beyond it.
+constexpr std::size_t kReadBufferLimit = kHeaderLimit + kReadChunk;
 constexpr std::chrono::seconds kCloseTimeout{2};
 constexpr std::chrono::seconds kLingerTime{2};
+// A client refused for want of room gets this long to take its answer, and is
+// told to come back after this many seconds.
+constexpr std::chrono::seconds kRefusalTimeout{5};
+constexpr int kRetryAfterSeconds = 5;
+// Refusals under way at once; connections beyond those are closed unanswered.
+constexpr std::size_t kMaxRefusing = 256;
+// How often the server looks whether a burst of connections has passed, and how
+// many connections fewer than the peak count as one; their memory is then given
+// back to the system.
+constexpr std::chrono::seconds kMemoryCheckInterval{1};
+constexpr std::size_t kBurstConnections = 256;
 // After a failed accept (out of descriptors, say), wait instead of spinning.
 constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 
@@ -55,12 +70,13 @@ constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 // the socket once the deadline has passed, which makes the pending step fail.
 // Moving a deadline is a plain store; a timer per read and write would cost the
 // service a fifth of its rate under load.
-class Connection {
+class Connection : public TrackedConnection, public std::enable_shared_from_this<Connection> {
  public:
-  Connection(tcp::socket socket, ssl::context& tls) : stream_(std::move(socket), tls), watchdog_(stream_.get_executor()) {}
+  Connection(tcp::socket socket, ssl::context& tls)
+      : stream_(std::move(socket), tls.native_handle()), watchdog_(stream_.socket().get_executor()) {}
 
-  ssl::stream<tcp::socket>& stream() { return stream_; }
-  tcp::socket& socket() { return stream_.next_layer(); }
+  TlsStream& stream() { return stream_; }
+  tcp::socket& socket() { return stream_.socket(); }
 
   void ExpireAfter(Clock::duration limit) {
     deadline_ = Clock::now() + limit;
@@ -74,6 +90,19 @@ class Connection {
     error_code ignored;
     socket().close(ignored);
     watchdog_.cancel();
+  }
+
+  // From other threads: the closing happens on the connection's strand, where the
+  // idle mark is also set and cleared.
+  void CloseIfStillIdle() override {
+    asio::post(watchdog_.get_executor(), [weak = weak_from_this()] {
+      if (std::shared_ptr<Connection> open = weak.lock(); open && open->idle()) open->Close();
+    });
+  }
+  void CloseNow() override {
+    asio::post(watchdog_.get_executor(), [weak = weak_from_this()] {
+      if (std::shared_ptr<Connection> open = weak.lock()) open->Close();
+    });
   }
 
   // Runs until the connection is closed, closing it when a deadline passes.
@@ -91,82 +120,64 @@ class Connection {
   }
 
  private:
-  ssl::stream<tcp::socket> stream_;
+  TlsStream stream_;
   asio::steady_timer watchdog_;
   Clock::time_point deadline_ = Clock::time_point::max();
 };
 
-// The open connections, so that Stop can close them all.
-class Connections {
- public:
-  explicit Connections(std::size_t limit) : limit_(limit) {}
-
-  // Registers connection and gives its key; 0 when stopping or when the limit is reached.
-  std::uint64_t Add(const std::shared_ptr<Connection>& connection) {
-    std::lock_guard lock(mutex_);
-    if (stopping_ || open_.size() >= limit_) return 0;
-    const std::uint64_t key = next_++;
-    open_.emplace(key, connection);
-    return key;
-  }
-
-  void Remove(std::uint64_t key) {
-    std::lock_guard lock(mutex_);
-    open_.erase(key);
-  }
-
-  // From now on Add refuses; every registered connection is closed on its strand.
-  void CloseAll() {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    for (auto& [key, weak] : open_) {
-      if (std::shared_ptr<Connection> connection = weak.lock()) {
-        asio::post(connection->socket().get_executor(), [weak = weak] {
-          if (std::shared_ptr<Connection> open = weak.lock()) open->Close();
-        });
-      }
-    }
-  }
-
- private:
-  std::mutex mutex_;
-  bool stopping_ = false;
-  std::uint64_t next_ = 1;
-  const std::size_t limit_;
-  std::unordered_map<std::uint64_t, std::weak_ptr<Connection>> open_;
-};
-
-// A connection's place in Connections for as long as it is served; closes it at the end.
+// A connection's place in the table for as long as it is served; closes it at the end.
 class Registration {
  public:
-  Registration(Connections& connections, std::shared_ptr<Connection> connection)
-      : connections_(connections), connection_(std::move(connection)), key_(connections.Add(connection_)) {}
+  Registration(ConnectionTable& table, const std::string& client, std::shared_ptr<Connection> connection)
+      : table_(table), connection_(std::move(connection)), admission_(table.Admit(client, connection_, &key_)) {}
   ~Registration() {
-    if (key_ != 0) connections_.Remove(key_);
+    if (admission_ != Admission::kDrop) table_.Remove(key_);
     connection_->Close();
   }
   Registration(const Registration&) = delete;
   Registration& operator=(const Registration&) = delete;
-  explicit operator bool() const { return key_ != 0; }
+  Admission admission() const { return admission_; }
 
  private:
-  Connections& connections_;
+  ConnectionTable& table_;
   const std::shared_ptr<Connection> connection_;
-  const std::uint64_t key_;
+  ConnectionTable::Key key_ = 0;
+  const Admission admission_;
 };
+
+// The client's address as the table counts it: an IPv4 client reaching an IPv6
+// socket is the same client as over IPv4.
+std::string ClientAddress(const tcp::socket& socket) {
+  error_code ec;
+  asio::ip::address address = socket.remote_endpoint(ec).address();
+  if (ec) return std::string();
+  if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+    address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+  }
+  return address.to_string();
+}
 
 struct Shared {
   ServerSettings settings;
   ssl::context tls{ssl::context::tls_server};
-  Connections connections;
+  ConnectionTable connections;
 };
 
 using RequestParser = http::request_parser<http::string_body>;
 
-// The answer for a request that failed to parse; nothing for any other failure
-// (the client went away, was too slow, or the connection broke), since there is
-// nobody to answer then.
-std::optional<Answer> AnswerReadFailure(const error_code& ec, const RequestParser& parser) {
+// How reading a request ended: an error (none when a request was read) and, for a
+// request the server refuses to read further, the status to answer it with.
+struct ReadResult {
+  error_code error;
+  int refusal = 0;  // 0, 413 or 431
+};
+
+// The answer for a request that failed to parse or was refused; nothing for any
+// other failure (the client went away, was too slow, or the connection broke),
+// since there is nobody to answer then.
+std::optional<Answer> AnswerReadFailure(const ReadResult& result, const RequestParser& parser) {
+  if (result.refusal != 0) return AnswerUnreadableRequest(result.refusal);
+  const error_code& ec = result.error;
   if (ec.category() != http::make_error_code(http::error::bad_target).category()) return std::nullopt;
   if (ec == http::error::header_limit) {
     // No target yet: the request line alone outgrew the limit.
@@ -190,6 +201,7 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
   out += std::to_string(answer.body.size());
   out += "\r\n";
   if (answer.status == 405) out += "Allow: GET, HEAD, POST\r\n";
+  if (answer.status == 503) out += "Retry-After: " + std::to_string(kRetryAfterSeconds) + "\r\n";
   if (!keepAlive) {
     out += "Connection: close\r\n";
   } else if (http10) {
@@ -202,28 +214,54 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
 // Reads one request into parser, parsing what buffer already holds before asking
 // the connection for more. Until the first byte of the request the idle timeout
 // runs, then the request timeout. The error is the parser's when the request is
-// malformed; any other error means the client went away or was too slow.
-asio::awaitable<error_code> ReadRequest(Connection& connection, beast::flat_buffer& buffer, RequestParser& parser,
+// malformed; any other error means the client went away or was too slow. A request
+// that outgrows what the server holds of one (request_limits.h) is refused.
+asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buffer& buffer, RequestParser& parser,
                                         const ServerSettings& settings) {
   bool started = false;
+  std::uint64_t parsed = 0;  // bytes of this request the parser has taken
   for (;;) {
     if (buffer.size() > 0) {
-      if (!started) connection.ExpireAfter(settings.requestTimeout);
+      if (!started) {
+        connection.ExpireAfter(settings.requestTimeout);
+        connection.MarkIdle(false);
+      }
       started = true;
       error_code parseError;
-      const std::size_t used = parser.put(buffer.data(), parseError);
+      std::size_t used = 0;
+      try {
+        used = parser.put(buffer.data(), parseError);
+      } catch (const std::length_error&) {
+        // A single field longer than the parser stores (a trailer, say).
+        co_return ReadResult{{}, 431};
+      } catch (const std::exception&) {
+        co_return ReadResult{http::error::bad_value, 0};
+      }
       buffer.consume(used);
-      if (parseError && parseError != http::error::need_more) co_return parseError;
-      if (!parseError && parser.is_done()) co_return error_code();
+      parsed += used;
+      if (parseError && parseError != http::error::need_more) co_return ReadResult{parseError, 0};
+      if (!parseError && parser.is_done()) co_return ReadResult{};
       // Parsing stops after the header; the body may already be in the buffer.
       if (used > 0 && buffer.size() > 0) continue;
+      // What the parser still waits for belongs to this request alone.
+      if (parser.is_header_done()) {
+        if (buffer.size() > kChunkFramingLimit) {
+          const auto unparsed = static_cast<const char*>(buffer.data().data());
+          co_return ReadResult{{}, OversizedChunkFramingStatus({unparsed, buffer.size()})};
+        }
+        if (parsed + buffer.size() > kRequestLimit) co_return ReadResult{{}, 413};
+      }
     } else if (!started) {
       connection.ExpireAfter(settings.idleTimeout);
     }
-    error_code ec;
-    const std::size_t received = co_await connection.stream().async_read_some(
-        buffer.prepare(kReadChunk), asio::redirect_error(asio::use_awaitable, ec));
-    if (ec) co_return ec;
+    if (buffer.size() == 0) {
+      // An idle connection waits without a read buffer.
+      buffer.shrink_to_fit();
+      const error_code ready = co_await connection.stream().WaitReadable();
+      if (ready) co_return ReadResult{ready, 0};
+    }
+    const auto [ec, received] = co_await connection.stream().ReadSome(buffer.prepare(kReadChunk));
+    if (ec) co_return ReadResult{ec, 0};
     buffer.commit(received);
   }
 }
@@ -246,35 +284,45 @@ asio::awaitable<void> LingeringClose(Connection& connection) {
 
 asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
   error_code ec;
-  auto token = asio::redirect_error(asio::use_awaitable, ec);
   const ServerSettings& settings = shared.settings;
 
   socket.set_option(tcp::no_delay(true), ec);
+  const std::string client = ClientAddress(socket);
   const auto connection = std::make_shared<Connection>(std::move(socket), shared.tls);
-  const Registration registration(shared.connections, connection);
-  if (!registration) co_return;
-  connection->ExpireAfter(settings.requestTimeout);
+  const Registration registration(shared.connections, client, connection);
+  if (registration.admission() == Admission::kDrop) co_return;
+  const bool refused = registration.admission() == Admission::kRefuse;
+  connection->ExpireAfter(refused ? std::min<Clock::duration>(settings.requestTimeout, kRefusalTimeout)
+                                  : settings.requestTimeout);
   asio::co_spawn(connection->socket().get_executor(), Connection::Watch(connection), asio::detached);
 
-  co_await connection->stream().async_handshake(ssl::stream_base::server, token);
-  if (ec) co_return;
+  if (co_await connection->stream().Handshake()) co_return;
 
-  beast::flat_buffer buffer;
   std::string out;
-  for (;;) {
+  if (refused) {
+    // Answered before its request is read; the lingering close reads and drops
+    // the request, so that the client sees the answer rather than a reset.
+    FormatResponse(AnswerUnreadableRequest(503), false, false, false, out);
+    if (!co_await connection->stream().WriteAll(asio::buffer(out))) co_await LingeringClose(*connection);
+    co_return;
+  }
+
+  beast::flat_buffer buffer(kReadBufferLimit);
+  for (bool first = true;; first = false) {
+    // Between requests a kept-alive connection may be shed to make room.
+    if (!first) connection->MarkIdle(true);
     RequestParser parser;
     parser.header_limit(kHeaderLimit);
     parser.body_limit(kBodyLimit);
     parser.eager(true);
-    const error_code readError = co_await ReadRequest(*connection, buffer, parser, settings);
+    const ReadResult read = co_await ReadRequest(*connection, buffer, parser, settings);
 
-    if (readError) {
-      const std::optional<Answer> answer = AnswerReadFailure(readError, parser);
+    if (read.error || read.refusal != 0) {
+      const std::optional<Answer> answer = AnswerReadFailure(read, parser);
       if (!answer) co_return;
       FormatResponse(*answer, false, false, false, out);
       connection->ExpireAfter(settings.requestTimeout);
-      co_await asio::async_write(connection->stream(), asio::buffer(out), token);
-      if (!ec) co_await LingeringClose(*connection);
+      if (!co_await connection->stream().WriteAll(asio::buffer(out))) co_await LingeringClose(*connection);
       co_return;
     }
 
@@ -285,26 +333,28 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
     FormatResponse(AnswerRequest({method.data(), method.size()}, {target.data(), target.size()}), keepAlive,
                    request.version() == 10, request.method() == http::verb::head, out);
     connection->ExpireAfter(settings.requestTimeout);
-    co_await asio::async_write(connection->stream(), asio::buffer(out), token);
-    if (ec) co_return;
+    if (co_await connection->stream().WriteAll(asio::buffer(out))) co_return;
     if (!keepAlive) break;
   }
 
   connection->ExpireAfter(kCloseTimeout);
-  co_await connection->stream().async_shutdown(token);
+  co_await connection->stream().Shutdown();
 }
 
 }  // namespace
 
 struct LookupServer::State {
   explicit State(const ServerSettings& settings, int threadCount)
-      : shared{settings, ssl::context{ssl::context::tls_server}, Connections(settings.maxConnections)},
+      : shared{settings, ssl::context{ssl::context::tls_server},
+               ConnectionTable(ConnectionLimits{settings.maxConnections, settings.maxConnectionsPerClient,
+                                                kMaxRefusing})},
         io(threadCount) {}
 
   Shared shared;  // outlives the io_context, whose connections use it
   asio::io_context io;
   asio::strand<asio::io_context::executor_type> acceptStrand{asio::make_strand(io)};
   tcp::acceptor acceptor{acceptStrand};
+  asio::steady_timer memoryCheck{acceptStrand};
   std::uint16_t port = 0;  // read once before the threads start
   std::vector<std::thread> threads;
 };
@@ -328,6 +378,20 @@ asio::awaitable<void> Accept(tcp::acceptor& acceptor, asio::io_context& io, Shar
   }
 }
 
+// Gives memory back once the connections have fallen well below their peak, so
+// that a burst does not leave the process at its size for good.
+asio::awaitable<void> ReleaseMemoryAfterBursts(asio::steady_timer& timer, const tcp::acceptor& acceptor,
+                                               ConnectionTable& connections) {
+  error_code ec;
+  while (acceptor.is_open()) {
+    timer.expires_after(kMemoryCheckInterval);
+    co_await timer.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+    if (!acceptor.is_open()) co_return;
+    const std::size_t now = connections.served();
+    if (connections.TakePeak() >= now + kBurstConnections) ReleaseFreeMemory();
+  }
+}
+
 }  // namespace
 
 LookupServer::LookupServer(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -342,12 +406,11 @@ std::unique_ptr<LookupServer> LookupServer::Start(const ServerSettings& settings
   error_code ec;
 
   ssl::context& tls = state->shared.tls;
-  tls.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
-                      ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1 | ssl::context::single_dh_use,
-                  ec);
-  // A client asking to renegotiate over and over would cost handshakes for nothing.
-  SSL_CTX_set_options(tls.native_handle(), SSL_OP_NO_RENEGOTIATION);
-  if (!ec) tls.use_certificate_chain_file(settings.certificateFile, ec);
+  if (!ApplyServerTlsPolicy(tls.native_handle())) {
+    *error = "cannot apply the TLS policy";
+    return nullptr;
+  }
+  tls.use_certificate_chain_file(settings.certificateFile, ec);
   if (ec) {
     *error = "cannot use the certificate " + settings.certificateFile + ": " + ec.message();
     return nullptr;
@@ -378,6 +441,8 @@ std::unique_ptr<LookupServer> LookupServer::Start(const ServerSettings& settings
 
   State& s = *state;
   asio::co_spawn(s.acceptStrand, Accept(s.acceptor, s.io, s.shared), asio::detached);
+  asio::co_spawn(s.acceptStrand, ReleaseMemoryAfterBursts(s.memoryCheck, s.acceptor, s.shared.connections),
+                 asio::detached);
   for (int i = 0; i < threadCount; ++i) s.threads.emplace_back([&io = s.io] { io.run(); });
   return std::unique_ptr<LookupServer>(new LookupServer(std::move(state)));
 }
@@ -387,9 +452,10 @@ std::uint16_t LookupServer::port() const { return state_->port; }
 void LookupServer::Stop() {
   if (!state_ || state_->threads.empty()) return;
   state_->shared.connections.CloseAll();
-  asio::post(state_->acceptStrand, [&acceptor = state_->acceptor] {
+  asio::post(state_->acceptStrand, [&acceptor = state_->acceptor, &memoryCheck = state_->memoryCheck] {
     error_code ignored;
     acceptor.close(ignored);
+    memoryCheck.cancel();
   });
   for (std::thread& thread : state_->threads) thread.join();
   state_->threads.clear();

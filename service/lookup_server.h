@@ -19,13 +19,18 @@ struct ServerSettings {
   std::chrono::milliseconds requestTimeout{15000};
   // A kept-alive connection is closed after this long without a new request.
   std::chrono::milliseconds idleTimeout{30000};
-  // Connections beyond this many are closed as soon as they are accepted.
+  // Connections served at once, and of those from one client address. When either
+  // is reached, the connection idle longest between requests is closed to make
+  // room; with none idle, the new connection is answered 503 with Retry-After.
   std::size_t maxConnections = 4096;
+  std::size_t maxConnectionsPerClient = 64;
 };
 
 // The lookup service over HTTPS: answers each request with AnswerRequest, keeps
 // connections alive as the client asks, and closes any connection that is too slow,
-// too large or not HTTP (after a 400, 413, 414 or 431 answer where one can be sent).
+// too large or not HTTP (after a 400, 413, 414 or 431 answer where one can be sent),
+// or for which there is no room (after a 503 answer). What one request may make it
+// hold is in request_limits.h, its TLS policy in tls_policy.h.
 // Runs on its own worker threads from Start until Stop or destruction.
 class LookupServer {
  public:

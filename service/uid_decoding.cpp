@@ -33,4 +33,17 @@ UidReading UidFromFileName(std::string_view fileName) {
   return {uid, UidProblem::kNone};
 }
 
+UidReading UidFromAvatarSegment(std::string_view segment) {
+  constexpr std::size_t kMaxDigits = 19;  // 10^19 - 1 < 2^64
+  if (segment.empty()) return {0, UidProblem::kNameTooShort};
+  if (segment.size() > kMaxDigits) return {0, UidProblem::kUnreadableCharacter};
+  std::uint64_t uid = 0;
+  for (char c : segment) {
+    if (c < '0' || c > '9') return {0, UidProblem::kUnreadableCharacter};
+    uid = uid * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (uid == 0) return {0, UidProblem::kZero};
+  return {uid, UidProblem::kNone};
+}
+
 }  // namespace zentravo::lookup

@@ -26,4 +26,9 @@ struct UidReading {
 // chosen alphabet (including bytes 0x80..0xFF and ".") is a problem, not skipped.
 UidReading UidFromFileName(std::string_view fileName);
 
+// Reads the UID that an old avatar link carries as its first path segment: 1 to
+// 19 decimal digits, nothing else. Empty is kNameTooShort; any other byte, or more
+// digits than a 64-bit number surely holds, kUnreadableCharacter; all zeros kZero.
+UidReading UidFromAvatarSegment(std::string_view segment);
+
 }  // namespace zentravo::lookup

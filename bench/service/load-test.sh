@@ -8,10 +8,16 @@
 #
 #   bench/service/load-test.sh [BUILD_DIR]     (default build/bench, the bench preset)
 #
-# Settings from the environment: ROUNDS (default 3), DURATION (seconds per wrk
-# run, default 5), CONNECTIONS (default 64), WRK_THREADS (default 1),
-# SERVER_THREADS (service threads and nginx workers, default 1), MIN_RATIO
-# (default 0.70).
+# Settings from the environment: CONNECTION (keep-alive, the default, or close:
+# a new connection and TLS handshake for every request, as Zentravo.exe makes
+# them; the first line printed names the mode), ROUNDS (default 3), DURATION
+# (seconds per wrk run, default 5), CONNECTIONS (default 64), WRK_THREADS
+# (default 1), SERVER_THREADS (service threads and nginx workers, default 1),
+# MIN_RATIO (default 0.70).
+# nginx gets the service's TLS policy: TLS 1.2 and 1.3 (nginx 1.22 leaves 1.3
+# off unless asked, and resuming a TLS 1.2 session skips the key exchange that
+# TLS 1.3 always makes), the same TLS 1.2 suites in the server's order, the same
+# TLS 1.3 suites, groups, and session resumption by ticket and from a session cache.
 # When the machine has enough processors, the servers and wrk are pinned to
 # separate ones, so that they do not take turns on one. Besides the rates, each
 # server's processor time per request is printed: it barely depends on what else
@@ -30,6 +36,13 @@ connections=${CONNECTIONS:-64}
 wrk_threads=${WRK_THREADS:-1}
 server_threads=${SERVER_THREADS:-1}
 min_ratio=${MIN_RATIO:-0.70}
+connection=${CONNECTION:-keep-alive}
+wrk_headers=()
+case $connection in
+  keep-alive) echo "mode: keep-alive" ;;
+  close) echo "mode: new connection per request"; wrk_headers=(-H "Connection: close") ;;
+  *) echo "load-test: CONNECTION is keep-alive or close, not '$connection'" >&2; exit 2 ;;
+esac
 
 for tool in wrk nginx python3 openssl; do
   command -v "$tool" >/dev/null || PATH=$PATH:/usr/sbin command -v "$tool" >/dev/null ||
@@ -90,6 +103,7 @@ wait_for_port() {  # port: waits up to 10 s for something to listen on it
 
 # The service, on a port it picks; the first line it prints names it.
 timeout $((rounds * (duration + 30) * 2 + 60)) "${pin_server[@]}" "$service" --address 127.0.0.1 --port 0 --threads "$server_threads" \
+  --connections-per-client $((connections * 2)) \
   --cert "$certificates/localhost.pem" --key "$certificates/localhost.key" >"$work/service.out" 2>&1 &
 service_pid=$!
 for _ in $(seq 100); do
@@ -99,7 +113,12 @@ done
 service_port=$(sed -n 's/^listening on https:\/\/127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/service.out")
 [ -n "$service_port" ] || { echo "load-test: the service did not start:" >&2; cat "$work/service.out" >&2; exit 1; }
 
-# nginx with a private prefix; its workers run as the invoking user.
+# nginx with a private prefix; its workers run as the invoking user. The TLS
+# suites are the service's own lists (service/tls_policy.h).
+tls12_ciphers=$(sed -n '/kTls12Ciphers =/,/;/p' service/tls_policy.h | grep -o '"[^"]*"' | tr -d '"\n')
+tls13_ciphers=$(sed -n '/kTls13Ciphers =/,/;/p' service/tls_policy.h | grep -o '"[^"]*"' | tr -d '"\n')
+[ -n "$tls12_ciphers" ] && [ -n "$tls13_ciphers" ] ||
+  { echo "load-test: cannot read the TLS suites from service/tls_policy.h" >&2; exit 1; }
 nginx_port=$(free_port)
 mkdir -p "$work/www" "$work/temp"
 printf '0123456789' >"$work/www/ten.txt"
@@ -127,6 +146,13 @@ http {
     listen 127.0.0.1:$nginx_port ssl;
     ssl_certificate $certificates/localhost.pem;
     ssl_certificate_key $certificates/localhost.key;
+    ssl_protocols TLSv1.2 TLSv1.3;
+    ssl_ciphers $tls12_ciphers;
+    ssl_prefer_server_ciphers on;
+    ssl_conf_command Ciphersuites $tls13_ciphers;
+    ssl_ecdh_curve X25519:prime256v1:secp384r1;
+    ssl_session_cache shared:SSL:10m;
+    ssl_session_tickets on;
     root $work/www;
   }
 }
@@ -153,7 +179,7 @@ run_wrk() {  # name round url: one wrk run; keeps NAME.ROUND.wrk and NAME.ROUND.
   local name=$1 round=$2 url=$3 before after
   before=$(cpu_ticks $(server_pids "$name"))
   timeout $((duration + 30)) "${pin_wrk[@]}" wrk --threads "$wrk_threads" --connections "$connections" \
-    --duration "${duration}s" --timeout 5s "$url" >"$work/$name.$round.wrk"
+    --duration "${duration}s" --timeout 5s "${wrk_headers[@]}" "$url" >"$work/$name.$round.wrk"
   after=$(cpu_ticks $(server_pids "$name"))
   echo $((after - before)) >"$work/$name.$round.cpu"
   printf '%-8s round %d: %10s requests/s\n' "$name" "$round" \

@@ -8,6 +8,7 @@
 
 #include "service/image_link.h"
 #include "service/lookup_answer.h"
+#include "service/uid_decoding.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The link rules on their own, with the bytes taken as a pasted link.
   (void)AnswerLink(bytes);
-  (void)FindImageFileName(bytes);
+  (void)FindWeiboImage(bytes);
+  (void)UidFromAvatarSegment(bytes);
   return 0;
 }

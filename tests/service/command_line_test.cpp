@@ -11,7 +11,7 @@ namespace {
 
 TEST(ParseCommandLine, ReadsEachOptionInBothForms) {
   const std::vector<std::string_view> arguments = {"--address", "::1",        "--port=8443", "--cert", "c.pem",
-                                                   "--key=k.pem", "--threads", "3"};
+                                                   "--key=k.pem", "--threads", "3", "--connections-per-client=8"};
   const CommandLine line = ParseCommandLine(arguments);
   EXPECT_EQ(line.error, "");
   EXPECT_FALSE(line.showHelp);
@@ -20,6 +20,7 @@ TEST(ParseCommandLine, ReadsEachOptionInBothForms) {
   EXPECT_EQ(line.settings.certificateFile, "c.pem");
   EXPECT_EQ(line.settings.keyFile, "k.pem");
   EXPECT_EQ(line.settings.threads, 3);
+  EXPECT_EQ(line.settings.maxConnectionsPerClient, 8u);
 }
 
 TEST(ParseCommandLine, DefaultsToLoopbackOnTheHttpsPort) {
@@ -29,6 +30,7 @@ TEST(ParseCommandLine, DefaultsToLoopbackOnTheHttpsPort) {
   EXPECT_EQ(line.settings.address, "127.0.0.1");
   EXPECT_EQ(line.settings.port, 443);
   EXPECT_EQ(line.settings.threads, 0);
+  EXPECT_EQ(line.settings.maxConnectionsPerClient, 64u);
 }
 
 TEST(ParseCommandLine, HelpNeedsNothingElse) {
@@ -57,6 +59,8 @@ TEST(ParseCommandLine, RefusesWhatItCannotUse) {
       {{"--cert", "c", "--key", "k", "--port="}, "--port wants a number from 0 to 65535, not ''"},
       {{"--cert", "c", "--key", "k", "--threads", "0"}, "--threads wants a number from 1 to 64, not '0'"},
       {{"--cert", "c", "--key", "k", "--threads", "65"}, "--threads wants a number from 1 to 64, not '65'"},
+      {{"--cert", "c", "--key", "k", "--connections-per-client", "0"},
+       "--connections-per-client wants a number from 1 to 65536, not '0'"},
   };
   for (const Row& row : rows) {
     std::string trace;

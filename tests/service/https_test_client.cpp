@@ -5,6 +5,8 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -27,7 +29,8 @@ struct RawConnection::TlsState {
 };
 
 std::unique_ptr<RawConnection> RawConnection::Open(std::uint16_t port, const std::string& caFile,
-                                                   std::chrono::milliseconds timeout) {
+                                                   std::chrono::milliseconds timeout,
+                                                   const std::string& localAddress) {
   // A server that closes first must not end the test program with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   std::unique_ptr<RawConnection> connection(new RawConnection);
@@ -39,6 +42,14 @@ std::unique_ptr<RawConnection> RawConnection::Open(std::uint16_t port, const std
   ::setsockopt(connection->socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   ::setsockopt(connection->socket_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 
+  if (!localAddress.empty()) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, localAddress.c_str(), &local.sin_addr) != 1 ||
+        ::bind(connection->socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+      return nullptr;
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -78,6 +89,24 @@ bool RawConnection::Send(std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(sent));
   }
   return true;
+}
+
+bool RawConnection::PeerHasSpoken() {
+  if (!received_.empty() || (tls_ && SSL_pending(tls_->ssl) > 0)) return true;
+  pollfd poller{socket_, POLLIN, 0};
+  if (::poll(&poller, 1, 0) <= 0) return false;
+  if (!tls_) return true;
+  // Readable bytes may be TLS records without data (session tickets): read what is
+  // there without waiting, and judge by what it held.
+  const int flags = ::fcntl(socket_, F_GETFL);
+  ::fcntl(socket_, F_SETFL, flags | O_NONBLOCK);
+  char buffer[16384];
+  const int got = SSL_read(tls_->ssl, buffer, sizeof buffer);
+  const int error = got > 0 ? SSL_ERROR_NONE : SSL_get_error(tls_->ssl, got);
+  ERR_clear_error();
+  ::fcntl(socket_, F_SETFL, flags);
+  if (got > 0) received_.append(buffer, static_cast<std::size_t>(got));
+  return got > 0 || (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE);
 }
 
 bool RawConnection::ReadMore() {

@@ -25,15 +25,20 @@ struct Reply {
 // request line byte for byte. Every wait is bounded by the given timeout.
 class RawConnection {
  public:
-  // Connects; with caFile set, completes a TLS handshake that checks the server's
-  // certificate against it for the name "localhost". Nothing when that fails.
+  // Connects (from localAddress when one is given, any loopback address such as
+  // "127.0.0.2"); with caFile set, completes a TLS handshake that checks the
+  // server's certificate against it for the name "localhost". Nothing when that fails.
   static std::unique_ptr<RawConnection> Open(std::uint16_t port, const std::string& caFile,
-                                             std::chrono::milliseconds timeout = std::chrono::seconds(10));
+                                             std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                                             const std::string& localAddress = "");
   ~RawConnection();
   RawConnection(const RawConnection&) = delete;
   RawConnection& operator=(const RawConnection&) = delete;
 
   bool Send(std::string_view bytes);
+
+  // True when the peer has sent something not yet read, or closed; does not wait.
+  bool PeerHasSpoken();
 
   // Reads one response (Content-Length bodies; none for a reply to HEAD).
   // Nothing when the connection ends or the timeout passes first.

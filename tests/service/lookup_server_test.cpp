@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +60,18 @@ std::string ProgramRequest(std::string_view link) {
 std::string Request(std::string_view method, std::string_view target, std::string_view extra = "") {
   return std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: localhost\r\n" +
          std::string(extra) + "\r\n";
+}
+
+std::string Chunked(std::string_view body) {
+  return "POST /weibo/brellik.php?url=x HTTP/1.1\r\nHost: localhost\r\nTransfer-Encoding: chunked\r\n\r\n" +
+         std::string(body);
+}
+
+// count one-byte chunks, each with an extension of extensionSize bytes.
+std::string ManySmallChunks(int count, std::size_t extensionSize) {
+  std::string chunks;
+  for (int i = 0; i < count; ++i) chunks += "1;e=" + std::string(extensionSize, 'e') + "\r\nz\r\n";
+  return chunks;
 }
 
 class LookupServerTest : public ::testing::Test {
@@ -126,6 +139,35 @@ TEST_F(LookupServerTest, AnswersEachRequestWithStatusAndUtf8Text) {
   }
 }
 
+// Every link of the corpus, sent as the program sends it, over one connection.
+TEST_F(LookupServerTest, AnswersTheLinkCorpus) {
+  std::ifstream corpus(ZENTRAVO_LINK_CORPUS);
+  ASSERT_TRUE(corpus) << "cannot read " << ZENTRAVO_LINK_CORPUS;
+  std::unique_ptr<RawConnection> connection = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(connection);
+  int links = 0;
+  std::string line;
+  while (std::getline(corpus, line)) {
+    if (line.empty() || line.starts_with('#')) continue;
+    const std::size_t tab = line.find('\t');
+    ASSERT_NE(tab, std::string::npos) << line;
+    const std::string expected = line.substr(0, tab);
+    const std::string link = line.substr(tab + 1);
+    SCOPED_TRACE(link);
+    ASSERT_TRUE(connection->Send(ProgramRequest(link)));
+    const std::optional<Reply> reply = connection->Receive();
+    ASSERT_TRUE(reply);
+    if (expected == "400") {
+      EXPECT_EQ(reply->status, 400) << reply->body;
+    } else {
+      EXPECT_EQ(reply->status, 200) << reply->body;
+      EXPECT_EQ(reply->body, expected);
+    }
+    ++links;
+  }
+  EXPECT_GE(links, 60);
+}
+
 TEST_F(LookupServerTest, HeadAndWrongMethodsGetTheRightHeaders) {
   const std::string target = "/weibo/brellik.php?url=wx1.sinaimg.cn/a/9d0d09ab";
   const std::optional<Reply> head = Exchange(port(), kCa, Request("HEAD", target), /*replyToHead=*/true);
@@ -185,6 +227,13 @@ TEST_F(LookupServerTest, ClosesWhenTheClientAsksOrTheRequestCannotBeRead) {
       {"bad length", "POST / HTTP/1.1\r\nContent-Length: abc\r\n\r\n", 400},
       {"bad chunk", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 400},
       {"header over its limit", Request("GET", "/", "X: " + std::string(70 * 1024, 'x') + "\r\n"), 431},
+      {"trailer over its limit", Chunked("1\r\na\r\n0\r\nX-T: " + std::string(70 * 1024, 't') + "\r\n\r\n"), 431},
+      {"trailer under the field limit but over the framing limit",
+       Chunked("0\r\nX-T: " + std::string(20 * 1024, 't') + "\r\n\r\n"), 431},
+      {"chunk extension over its limit", Chunked("1;x=" + std::string(20 * 1024, 'e') + "\r\na\r\n0\r\n\r\n"), 413},
+      {"last chunk extension over its limit", Chunked("0;x=" + std::string(20 * 1024, 'e') + "\r\n\r\n"), 413},
+      {"chunk lines together over the request limit", Chunked(ManySmallChunks(2000, 100) + "0\r\n\r\n"), 413},
+      {"chunked body over its limit", Chunked("2400\r\n" + std::string(0x2400, 'b') + "\r\n0\r\n\r\n"), 413},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -197,6 +246,27 @@ TEST_F(LookupServerTest, ClosesWhenTheClientAsksOrTheRequestCannotBeRead) {
     EXPECT_EQ(reply->Header("connection"), "close");
     EXPECT_TRUE(connection->ClosedByPeer());
   }
+}
+
+// A chunk extension that never ends: the server answers once it has read a
+// bounded amount, instead of holding all that the client sends.
+TEST_F(LookupServerTest, RefusesAnEndlessChunkExtensionEarly) {
+  std::unique_ptr<RawConnection> connection = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(connection);
+  ASSERT_TRUE(connection->Send(Chunked("1;x=")));
+  const std::string piece(64 * 1024, 'e');
+  constexpr std::size_t kGiveUp = 64 << 20;
+  std::size_t sent = 0;
+  while (sent < kGiveUp && !connection->PeerHasSpoken()) {
+    if (!connection->Send(piece)) break;
+    sent += piece.size();
+  }
+  // Loopback socket buffers take a few megabytes before anyone reads them.
+  EXPECT_LT(sent, 16u << 20) << "the server was still reading after " << sent << " bytes";
+  const std::optional<Reply> reply = connection->Receive();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status, 413);
+  EXPECT_EQ(reply->Header("connection"), "close");
 }
 
 TEST_F(LookupServerTest, SurvivesClientsThatDoNotSpeakTls) {
@@ -263,26 +333,88 @@ TEST_F(LookupServerTest, ARequestAfterAnIdleWaitGetsTheRequestLimit) {
   EXPECT_TRUE(client->ClosedByPeer());
 }
 
-TEST_F(LookupServerTest, RefusesConnectionsBeyondItsLimitUntilOneEnds) {
+TEST_F(LookupServerTest, AnswersBusyBeyondItsLimitUntilOneEnds) {
   server_.reset();
   ServerSettings settings = TestSettings();
   settings.maxConnections = 2;
   StartServer(settings);
 
   std::unique_ptr<RawConnection> first = RawConnection::Open(port(), kCa);
-  std::unique_ptr<RawConnection> second = RawConnection::Open(port(), kCa);
+  std::unique_ptr<RawConnection> second = RawConnection::Open(port(), kCa, 10s, "127.0.0.2");
   ASSERT_TRUE(first && second);
-  EXPECT_FALSE(RawConnection::Open(port(), kCa));
+  const std::optional<Reply> busy = Exchange(port(), kCa, ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab"));
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->Header("retry-after"), "5");
+  EXPECT_EQ(busy->Header("connection"), "close");
+  EXPECT_EQ(busy->body, Utf8(u8"服务器繁忙，请稍后再试"));
 
   first.reset();
   // The server notices the departure on its own time; retry for a while.
   std::optional<Reply> reply;
-  for (int attempt = 0; attempt < 100 && !reply; ++attempt) {
+  for (int attempt = 0; attempt < 100 && (!reply || reply->status != 200); ++attempt) {
     reply = Exchange(port(), kCa, ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab"));
-    if (!reply) std::this_thread::sleep_for(50ms);
+    if (!reply || reply->status != 200) std::this_thread::sleep_for(50ms);
   }
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->status, 200);
+}
+
+// One address holding its whole share (connections that have not finished a
+// request yet, so none is idle) is told to come back later; others are served.
+TEST_F(LookupServerTest, LimitsConnectionsPerClientAddress) {
+  constexpr int kShare = 64;  // the default
+  ASSERT_EQ(TestSettings().maxConnectionsPerClient, static_cast<std::size_t>(kShare));
+  std::vector<std::unique_ptr<RawConnection>> held;
+  for (int i = 0; i < kShare; ++i) {
+    held.push_back(RawConnection::Open(port(), kCa));
+    ASSERT_TRUE(held.back()) << "connection " << i;
+  }
+  // Every one of them is under way, so the server holds them all before the 65th.
+  for (auto& connection : held) ASSERT_TRUE(connection->Send("GET /weibo/brellik.php?url=x HTTP/1.1\r\n"));
+
+  const std::optional<Reply> busy = Exchange(port(), kCa, ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab"));
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->Header("retry-after"), "5");
+
+  std::unique_ptr<RawConnection> other = RawConnection::Open(port(), kCa, 10s, "127.0.0.2");
+  ASSERT_TRUE(other);
+  ASSERT_TRUE(other->Send(ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab")));
+  const std::optional<Reply> served = other->Receive();
+  ASSERT_TRUE(served);
+  EXPECT_EQ(served->status, 200);
+
+  // The held connections are still served.
+  ASSERT_TRUE(held.front()->Send("Host: localhost\r\n\r\n"));
+  const std::optional<Reply> finished = held.front()->Receive();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(finished->status, 400);
+}
+
+// When the slots run out, a connection idle between requests gives way to a new
+// one, the one idle longest first, before anyone is refused.
+TEST_F(LookupServerTest, ShedsTheLongestIdleConnectionForANewOne) {
+  server_.reset();
+  ServerSettings settings = TestSettings();
+  settings.maxConnections = 2;
+  StartServer(settings);
+
+  const std::string request = ProgramRequest("wx1.sinaimg.cn/a/9d0d09ab");
+  std::unique_ptr<RawConnection> older = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(older && older->Send(request) && older->Receive());
+  std::this_thread::sleep_for(20ms);
+  std::unique_ptr<RawConnection> newer = RawConnection::Open(port(), kCa, 10s, "127.0.0.2");
+  ASSERT_TRUE(newer && newer->Send(request) && newer->Receive());
+
+  const std::optional<Reply> reply = Exchange(port(), kCa, request);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status, 200);
+  EXPECT_TRUE(older->ClosedByPeer());
+  ASSERT_TRUE(newer->Send(request));
+  const std::optional<Reply> again = newer->Receive();
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->status, 200);
 }
 
 TEST_F(LookupServerTest, StopClosesOpenConnections) {

@@ -117,12 +117,31 @@ TEST(FindImageFileName, AcceptsTheFormsThatPeoplePaste) {
       {"https://images.weserv.nl/?url=https%3A%2F%2Fwx1.sinaimg.cn%2Flarge%2F9d0d09ab.jpg", "9d0d09ab.jpg"},
       {"https://i0.wp.com/wx1.sinaimg.cn/large/9d0d09ab.jpg?ssl=1", "9d0d09ab.jpg"},
       {"https://proxy.example/fetch/https://wx1.sinaimg.cn/large/9d0d09ab.jpg", "9d0d09ab.jpg"},
+      {"https://lz.sinaimg.cn/oslarge/0040jbadly1h9qn24se2kj61sc2ds7wi02.jpg",
+       "0040jbadly1h9qn24se2kj61sc2ds7wi02.jpg"},
+      {"https://LZ.sinaimg.cn./oslarge/0040jbad", "0040jbad"},
+      {"https://images.weserv.nl/?url=https://lz.sinaimg.cn/oslarge/0040jbad.jpg", "0040jbad.jpg"},
+      {"https://ss0.bdstatic.com/x/it/u=1,2&fm=26&gp=0.jpg/timg?image&quality=100&sec=1&di=a"
+       "&src=http://tvax4.sinaimg.cn/crop.0.0.996.996.1024/4e8b1037ly8fqvtn0qk5lj20ro0roaba.jpg",
+       "4e8b1037ly8fqvtn0qk5lj20ro0roaba.jpg"},
+      {"https://timgsa.baidu.com/timg?image&SRC=http%3A%2F%2Fww4.sinaimg.cn%2Flarge%2Fa716fd45.jpg&w=1",
+       "a716fd45.jpg"},
+      {"https://a.example/?src=wx1.sinaimg.cn/a/11111111.jpg&url=wx1.sinaimg.cn/a/22222222.jpg",
+       "11111111.jpg"},  // the first of the two keys counts
       {"https://a.example/?url=https://i0.wp.com/wx1.sinaimg.cn/large/9d0d09ab.jpg", "9d0d09ab.jpg"},
       // Not Weibo images.
       {"", std::nullopt},
       {"9d0d09ab.jpg", std::nullopt},
       {"https://weibo.com/1234567890/AbCdEfGhI", std::nullopt},
       {"https://n.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
+      {"https://h5.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
+      {"https://i0.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
+      {"https://d0.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
+      {"https://www.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
+      {"https://lz1.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
+      {"https://xlz.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
+      {"https://example.com/timg?srcx=wx1.sinaimg.cn/a/9d0d09ab.jpg", std::nullopt},
+      {"https://tp1.sinaimg.cn/5554103544/180/0/1", std::nullopt},  // an avatar, no file name
       {"https://wx5.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
       {"https://wx.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
       {"https://xwx1.sinaimg.cn/large/9d0d09ab.jpg", std::nullopt},
@@ -140,6 +159,66 @@ TEST(FindImageFileName, AcceptsTheFormsThatPeoplePaste) {
     if (fileName) {
       EXPECT_EQ(*fileName, *row.fileName);
     }
+  }
+}
+
+TEST(FindWeiboImage, ReadsOldAvatarLinksByTheirFirstSegment) {
+  using Kind = WeiboImage::Kind;
+  struct Row {
+    std::string_view link;
+    std::optional<Kind> kind;
+    std::string_view segment;
+  } rows[] = {
+      {"http://tp1.sinaimg.cn/5554103544/180/0/1", Kind::kAvatarUid, "5554103544"},
+      {"https://TP4.sinaimg.cn./5554103544/50/0/1", Kind::kAvatarUid, "5554103544"},
+      {"http://p1.sinaimg.cn/1679869477/180/94201408034020", Kind::kAvatarUid, "1679869477"},
+      {"//p8.sinaimg.cn/1679869477", Kind::kAvatarUid, "1679869477"},
+      {"p5.sinaimg.cn/1679869477/180?x=1", Kind::kAvatarUid, "1679869477"},
+      {"https://tp1.sinaimg.cn", Kind::kAvatarUid, ""},
+      {"https://i0.wp.com/tp2.sinaimg.cn/5554103544/180/0/1", Kind::kAvatarUid, "5554103544"},
+      {"https://images.weserv.nl/?url=p2.sinaimg.cn/1679869477/180/1", Kind::kAvatarUid, "1679869477"},
+      {"https://wx1.sinaimg.cn/5554103544/180/0/1", Kind::kFileName, "1"},
+      {"https://tp5.sinaimg.cn/5554103544/180/0/1", std::nullopt, ""},
+      {"https://tp0.sinaimg.cn/5554103544/180/0/1", std::nullopt, ""},
+      {"https://p0.sinaimg.cn/1679869477/180/1", std::nullopt, ""},
+      {"https://p9.sinaimg.cn/1679869477/180/1", std::nullopt, ""},
+      {"https://tp.sinaimg.cn/5554103544/180/0/1", std::nullopt, ""},
+      {"https://tp12.sinaimg.cn/5554103544/180/0/1", std::nullopt, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.link));
+    const std::optional<WeiboImage> image = FindWeiboImage(row.link);
+    ASSERT_EQ(image.has_value(), row.kind.has_value());
+    if (image) {
+      EXPECT_EQ(image->kind, *row.kind);
+      EXPECT_EQ(image->segment, row.segment);
+    }
+  }
+}
+
+TEST(UidFromAvatarSegment, ReadsDecimalDigitsOnly) {
+  struct Row {
+    std::string_view segment;
+    std::uint64_t uid;
+    UidProblem problem;
+  } rows[] = {
+      {"5554103544", 5554103544, UidProblem::kNone},
+      {"1", 1, UidProblem::kNone},
+      {"9999999999999999999", 9999999999999999999u, UidProblem::kNone},
+      {"", 0, UidProblem::kNameTooShort},
+      {"0", 0, UidProblem::kZero},
+      {"0000", 0, UidProblem::kZero},
+      {"10000000000000000000", 0, UidProblem::kUnreadableCharacter},  // 20 digits
+      {"555410354a", 0, UidProblem::kUnreadableCharacter},
+      {"crop.0.0.180.180", 0, UidProblem::kUnreadableCharacter},
+      {"-5554103544", 0, UidProblem::kUnreadableCharacter},
+      {"5554103544.jpg", 0, UidProblem::kUnreadableCharacter},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.segment));
+    const UidReading reading = UidFromAvatarSegment(row.segment);
+    EXPECT_EQ(reading.problem, row.problem);
+    EXPECT_EQ(reading.uid, row.uid);
   }
 }
 
@@ -224,6 +303,12 @@ TEST(AnswerRequest, GivesTheUidOrAStatusWithAChineseReason) {
       {"POST", "/weibo/brellik.php", 400, noLink},
       {"POST", "/weibo/brellik.php?link=wx1.sinaimg.cn/large/9d0d09ab.jpg", 400, noLink},
       {"POST", prefix + "https://weibo.com/u/1", 400, notWeibo},
+      {"POST", prefix + "http://tp1.sinaimg.cn/5554103544/180/0/1", 200, "5554103544"},
+      {"POST", prefix + "http://p1.sinaimg.cn/1679869477/180/94201408034020", 200, "1679869477"},
+      {"POST", prefix + "http://tp1.sinaimg.cn/crop.0.0.180.180/a.jpg", 400, unreadable},
+      {"POST", prefix + "http://tp1.sinaimg.cn/", 400, tooShort},
+      {"POST", prefix + "http://tp1.sinaimg.cn/0/180/0/1", 400, noUid},
+      {"POST", prefix + "https://lz.sinaimg.cn/oslarge/0040jbadly1h9qn24se2kj61sc2ds7wi02.jpg", 200, "3669102477"},
       {"POST", prefix + "\xB2\xE9\xD1\xAF", 400, notWeibo},
       {"POST", prefix + "wx1.sinaimg.cn/large/abc.jpg", 400, tooShort},
       {"POST", prefix + "wx1.sinaimg.cn/large/", 400, tooShort},
@@ -254,7 +339,7 @@ TEST(AnswerUnreadableRequest, ExplainsEachStatus) {
   } rows[] = {
       {400, 400, Utf8(u8"请求格式错误")},     {413, 413, Utf8(u8"请求内容太长")},
       {414, 414, Utf8(u8"链接太长")},         {431, 431, Utf8(u8"请求头太长")},
-      {500, 400, Utf8(u8"请求格式错误")},
+      {503, 503, Utf8(u8"服务器繁忙，请稍后再试")}, {500, 400, Utf8(u8"请求格式错误")},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.status);

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <utility>
+
+#include <boost/asio/awaitable.hpp>
+#include <boost/asio/buffer.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <openssl/ssl.h>
+
+namespace zentravo::lookup {
+
+// TLS on a non-blocking socket, with OpenSSL reading and writing the socket
+// itself and the coroutine waiting for readiness in between. Compared with
+// asio's ssl::stream this copies no record through a BIO pair and keeps no
+// buffers of its own: an idle connection holds only the SSL object, whose record
+// buffers OpenSSL gives back while idle (SSL_MODE_RELEASE_BUFFERS).
+//
+// Every step must run on the socket's strand; closing the socket (from that
+// strand) ends a pending step with an error, and no step touches OpenSSL again.
+class TlsStream {
+ public:
+  using error_code = boost::system::error_code;
+  using tcp = boost::asio::ip::tcp;
+
+  TlsStream(tcp::socket socket, SSL_CTX* context);
+  ~TlsStream();
+  TlsStream(const TlsStream&) = delete;
+  TlsStream& operator=(const TlsStream&) = delete;
+
+  tcp::socket& socket() { return socket_; }
+
+  // The server's side of the handshake.
+  boost::asio::awaitable<error_code> Handshake();
+
+  // Returns once there is something to read: decrypted bytes OpenSSL already
+  // holds, or bytes on the socket. Lets an idle connection wait without a buffer.
+  boost::asio::awaitable<error_code> WaitReadable();
+
+  // Reads what is there, at least one byte; eof when the peer has closed.
+  boost::asio::awaitable<std::pair<error_code, std::size_t>> ReadSome(boost::asio::mutable_buffer buffer);
+
+  // Writes all of bytes.
+  boost::asio::awaitable<error_code> WriteAll(boost::asio::const_buffer bytes);
+
+  // Sends close_notify; does not wait for the peer's.
+  boost::asio::awaitable<error_code> Shutdown();
+
+ private:
+  // Runs step (an OpenSSL call) until it succeeds, waiting for the socket as
+  // OpenSSL asks; its result, or an error.
+  template <typename Step>
+  boost::asio::awaitable<std::pair<error_code, int>> Run(Step step);
+
+  tcp::socket socket_;
+  SSL* ssl_ = nullptr;
+};
+
+}  // namespace zentravo::lookup
