@@ -25,6 +25,7 @@
 #include <boost/beast/http.hpp>
 
 #include "service/lookup_answer.h"
+#include "service/routes.h"
 
 namespace zentravo::lookup {
 namespace {
@@ -42,6 +43,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kHeaderLimit = 64 * 1024;
 // Lookups carry no body; a little is tolerated, more is refused.
 constexpr std::uint64_t kBodyLimit = 8 * 1024;
+// The batch API takes more, on its own path only (BodyLimitOfTarget).
+constexpr std::uint64_t kLargestBodyLimit = 1024 * 1024;
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr std::chrono::seconds kCloseTimeout{2};
 constexpr std::chrono::seconds kLingerTime{2};
@@ -173,7 +176,10 @@ std::optional<Answer> AnswerReadFailure(const error_code& ec, const RequestParse
     const std::size_t target = parser.get().target().size();
     return AnswerUnreadableRequest(target == 0 || target > kMaxTargetLength ? 414 : 431);
   }
-  if (ec == http::error::body_limit) return AnswerUnreadableRequest(413);
+  if (ec == http::error::body_limit) {
+    const auto target = parser.get().target();
+    return AnswerBodyTooLarge({target.data(), target.size()});
+  }
   return AnswerUnreadableRequest(400);
 }
 
@@ -186,10 +192,21 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
   out += std::to_string(answer.status);
   out += ' ';
   out.append(reason.data(), reason.size());
-  out += "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: ";
-  out += std::to_string(answer.body.size());
   out += "\r\n";
-  if (answer.status == 405) out += "Allow: GET, HEAD, POST\r\n";
+  // A 304 stands for the stored copy: it carries neither its type nor its length.
+  if (answer.status != 304) {
+    out += "Content-Type: ";
+    out += answer.contentType;
+    out += "\r\nContent-Length: ";
+    out += std::to_string(answer.body.size());
+    out += "\r\n";
+  }
+  for (const auto& [name, value] : answer.headers) {
+    out += name;
+    out += ": ";
+    out += value;
+    out += "\r\n";
+  }
   if (!keepAlive) {
     out += "Connection: close\r\n";
   } else if (http10) {
@@ -199,6 +216,18 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
   if (!headOnly) out += answer.body;
 }
 
+// The parser starts out allowing the largest body of any path; once the target is
+// known, the body is held to its own path's limit. False when it is over already.
+bool ApplyPathBodyLimit(RequestParser& parser) {
+  const auto target = parser.get().target();
+  const std::uint64_t limit = BodyLimitOfTarget({target.data(), target.size()}).value_or(kBodyLimit);
+  const std::uint64_t received = parser.get().body().size();
+  const boost::optional<std::uint64_t> declared = parser.content_length();
+  if ((declared && *declared > limit) || received > limit) return false;
+  parser.body_limit(limit - received);
+  return true;
+}
+
 // Reads one request into parser, parsing what buffer already holds before asking
 // the connection for more. Until the first byte of the request the idle timeout
 // runs, then the request timeout. The error is the parser's when the request is
@@ -206,6 +235,7 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
 asio::awaitable<error_code> ReadRequest(Connection& connection, beast::flat_buffer& buffer, RequestParser& parser,
                                         const ServerSettings& settings) {
   bool started = false;
+  bool pathLimitApplied = false;
   for (;;) {
     if (buffer.size() > 0) {
       if (!started) connection.ExpireAfter(settings.requestTimeout);
@@ -214,6 +244,10 @@ asio::awaitable<error_code> ReadRequest(Connection& connection, beast::flat_buff
       const std::size_t used = parser.put(buffer.data(), parseError);
       buffer.consume(used);
       if (parseError && parseError != http::error::need_more) co_return parseError;
+      if (!pathLimitApplied && parser.is_header_done()) {
+        pathLimitApplied = true;
+        if (!ApplyPathBodyLimit(parser)) co_return http::error::body_limit;
+      }
       if (!parseError && parser.is_done()) co_return error_code();
       // Parsing stops after the header; the body may already be in the buffer.
       if (used > 0 && buffer.size() > 0) continue;
@@ -264,7 +298,7 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
   for (;;) {
     RequestParser parser;
     parser.header_limit(kHeaderLimit);
-    parser.body_limit(kBodyLimit);
+    parser.body_limit(kLargestBodyLimit);
     parser.eager(true);
     const error_code readError = co_await ReadRequest(*connection, buffer, parser, settings);
 
@@ -281,9 +315,13 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
     const http::request<http::string_body>& request = parser.get();
     const auto method = request.method_string();
     const auto target = request.target();
+    const auto ifNoneMatch = request[http::field::if_none_match];
     const bool keepAlive = request.keep_alive();
-    FormatResponse(AnswerRequest({method.data(), method.size()}, {target.data(), target.size()}), keepAlive,
-                   request.version() == 10, request.method() == http::verb::head, out);
+    FormatResponse(AnswerHttpRequest({{method.data(), method.size()},
+                                      {target.data(), target.size()},
+                                      request.body(),
+                                      {ifNoneMatch.data(), ifNoneMatch.size()}}),
+                   keepAlive, request.version() == 10, request.method() == http::verb::head, out);
     connection->ExpireAfter(settings.requestTimeout);
     co_await asio::async_write(connection->stream(), asio::buffer(out), token);
     if (ec) co_return;
