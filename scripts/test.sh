@@ -19,6 +19,7 @@ cmake --build --preset native
 ctest --preset native
 # A bounded fuzz run of the lookup service's link decoder.
 tests/fuzz/run-lookup-fuzzer.sh 60
+tests/browser/run-page-test.sh build/native
 
 cmake --preset win32
 cmake --build --preset win32
