@@ -216,15 +216,16 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
   if (!headOnly) out += answer.body;
 }
 
-// The parser starts out allowing the largest body of any path; once the target is
-// known, the body is held to its own path's limit. False when it is over already.
+// The parser starts out allowing the largest body of any path and stops after the
+// header; once the target is known, the body is held to its own path's limit and
+// parsing goes on eagerly. False when the declared length is over that limit.
 bool ApplyPathBodyLimit(RequestParser& parser) {
   const auto target = parser.get().target();
   const std::uint64_t limit = BodyLimitOfTarget({target.data(), target.size()}).value_or(kBodyLimit);
-  const std::uint64_t received = parser.get().body().size();
   const boost::optional<std::uint64_t> declared = parser.content_length();
-  if ((declared && *declared > limit) || received > limit) return false;
-  parser.body_limit(limit - received);
+  if (declared && *declared > limit) return false;
+  parser.body_limit(limit);
+  parser.eager(true);
   return true;
 }
 
@@ -299,7 +300,7 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
     RequestParser parser;
     parser.header_limit(kHeaderLimit);
     parser.body_limit(kLargestBodyLimit);
-    parser.eager(true);
+    parser.eager(false);  // until ApplyPathBodyLimit
     const error_code readError = co_await ReadRequest(*connection, buffer, parser, settings);
 
     if (readError) {
