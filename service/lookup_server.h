@@ -23,7 +23,7 @@ struct ServerSettings {
   std::size_t maxConnections = 4096;
 };
 
-// The lookup service over HTTPS: answers each request with AnswerRequest, keeps
+// The lookup service over HTTPS: answers each request with AnswerHttpRequest, keeps
 // connections alive as the client asks, and closes any connection that is too slow,
 // too large or not HTTP (after a 400, 413, 414 or 431 answer where one can be sent).
 // Runs on its own worker threads from Start until Stop or destruction.

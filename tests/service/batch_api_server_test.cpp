@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -186,31 +185,44 @@ TEST_F(BatchApiServerTest, ServesThePageAndRevalidatesOnOneConnection) {
   EXPECT_NE(head->Header("content-length"), "0");
 }
 
-// The program's standard output and exit status, with input from a file.
+// The program's standard output and exit status; input must fit a pipe's buffer
+// (it is written whole before the output is read).
 struct ProgramRun {
   int status = -1;
   std::string out;
 };
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input) {
-  char inputPath[] = "/tmp/zentravo-uid-input-XXXXXX";
-  const int fd = ::mkstemp(inputPath);
-  if (fd < 0) return {};
-  const bool written = ::write(fd, input.data(), input.size()) == static_cast<ssize_t>(input.size());
-  ::close(fd);
-  ProgramRun run;
-  if (written) {
-    std::string command = "'" + kUidProgram + "'";
-    for (const std::string& argument : arguments) command += " '" + argument + "'";
-    command += std::string(" 2>/dev/null <") + inputPath;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-      char buffer[4096];
-      for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, got);
-      const int status = ::pclose(pipe);
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+  int in[2];
+  int out[2];
+  if (::pipe(in) != 0) return {};
+  if (::pipe(out) != 0) {
+    ::close(in[0]);
+    ::close(in[1]);
+    return {};
   }
-  ::unlink(inputPath);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], STDIN_FILENO);
+    ::dup2(out[1], STDOUT_FILENO);
+    for (int fd : {in[0], in[1], out[0], out[1]}) ::close(fd);
+    std::vector<char*> argv = {const_cast<char*>(kUidProgram.c_str())};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(kUidProgram.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  ProgramRun run;
+  const bool written = ::write(in[1], input.data(), input.size()) == static_cast<ssize_t>(input.size());
+  ::close(in[1]);
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;) run.out.append(buffer, got);
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (written && WIFEXITED(status)) run.status = WEXITSTATUS(status);
   return run;
 }
 
