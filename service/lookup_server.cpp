@@ -43,8 +43,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kHeaderLimit = 64 * 1024;
 // Lookups carry no body; a little is tolerated, more is refused.
 constexpr std::uint64_t kBodyLimit = 8 * 1024;
-// The batch API takes more, on its own path only (BodyLimitOfTarget).
-constexpr std::uint64_t kLargestBodyLimit = 1024 * 1024;
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr std::chrono::seconds kCloseTimeout{2};
 constexpr std::chrono::seconds kLingerTime{2};
@@ -299,7 +297,7 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
   for (;;) {
     RequestParser parser;
     parser.header_limit(kHeaderLimit);
-    parser.body_limit(kLargestBodyLimit);
+    parser.body_limit(std::max(kBodyLimit, kLargestPathBodyLimit));
     parser.eager(false);  // until ApplyPathBodyLimit
     const error_code readError = co_await ReadRequest(*connection, buffer, parser, settings);
 

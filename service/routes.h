@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "service/batch_api.h"
 #include "service/lookup_answer.h"
 
 namespace zentravo::lookup {
@@ -19,6 +20,9 @@ struct HttpRequest {
 // Answers a request by its path: the lookup page's files (AnswerWebFile), the
 // batch API (AnswerBatchRequest), and every other target as AnswerRequest does.
 Answer AnswerHttpRequest(const HttpRequest& request);
+
+// The largest body any path takes: the most a server reads before it knows the path.
+inline constexpr std::uint64_t kLargestPathBodyLimit = kMaxBatchBody;
 
 // The body limit a path sets for itself (kMaxBatchBody for the batch API); nothing
 // where the server's general limit applies.
