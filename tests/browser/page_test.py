@@ -173,7 +173,7 @@ class LookupPageTest(unittest.TestCase):
     def tearDownClass(cls):
         cls._stop_all()
 
-    # --- helpers -------------------------------------------------------------
+    # --- steps the tests share -----------------------------------------------
 
     def open_page(self):
         self.driver.get_log("performance")  # only what follows counts
