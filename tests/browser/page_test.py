@@ -140,6 +140,8 @@ class LookupPageTest(unittest.TestCase):
             "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
             "--disable-dev-shm-usage", "--window-size=1280,800", "--lang=zh-CN",
+            # Overlay scrollbars fade in and out, which would make each screenshot differ.
+            "--hide-scrollbars",
             f"--user-data-dir={cls.profile}",
             # Only the service is reachable: no other name resolves, and anything
             # not on loopback goes to the refusing proxy.
@@ -312,8 +314,10 @@ class LookupPageTest(unittest.TestCase):
         box.send_keys(Keys.TAB)
         self.assertEqual(driver.switch_to.active_element.get_attribute("id"), "query")
         driver.switch_to.active_element.send_keys(Keys.ENTER)
-        WebDriverWait(driver, 10).until(
-            lambda d: [e.text for e in d.find_elements(By.CSS_SELECTOR, "#results .uid")] == [GOOD_LINKS[0][1]])
+        # Read in one step: the rows are replaced as the answer arrives.
+        WebDriverWait(driver, 10).until(lambda d: d.execute_script(
+            "return [...document.querySelectorAll('#results .uid')].map((e) => e.textContent)")
+            == [GOOD_LINKS[0][1]])
         self.assert_quiet_console()
 
 
