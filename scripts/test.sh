@@ -19,6 +19,7 @@ cmake --build --preset native
 ctest --preset native
 # A bounded fuzz run of every parser of bytes from outside, 20 seconds each.
 tests/fuzz/run-fuzzers.sh 20
+tests/browser/run-page-test.sh build/native
 
 cmake --preset win32
 cmake --build --preset win32

@@ -87,7 +87,11 @@ Answer AnswerLink(std::string_view rawLink) {
 Answer AnswerRequest(std::string_view method, std::string_view target) {
   if (target.size() > kMaxTargetLength) return Fail(414, kTargetTooLong);
   if (PathOfTarget(target) != kLookupPath) return Fail(404, kNotFound);
-  if (method != "GET" && method != "HEAD" && method != "POST") return Fail(405, kMethodNotAllowed);
+  if (method != "GET" && method != "HEAD" && method != "POST") {
+    Answer answer = Fail(405, kMethodNotAllowed);
+    answer.headers.emplace_back("Allow", "GET, HEAD, POST");
+    return answer;
+  }
 
   const std::optional<std::string_view> link = LinkFromTarget(target);
   if (!link) return Fail(400, kNoLink);

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zentravo::lookup {
 
@@ -17,6 +19,8 @@ inline constexpr std::size_t kMaxTargetLength = 8192;
 struct Answer {
   int status = 200;
   std::string body;
+  std::string contentType = "text/plain; charset=utf-8";
+  std::vector<std::pair<std::string, std::string>> headers{};  // more header fields, sent as they are
 };
 
 // The link inside a raw request target (origin form "/path?query", or absolute

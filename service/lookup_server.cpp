@@ -29,6 +29,7 @@
 #include "service/lookup_answer.h"
 #include "service/memory_release.h"
 #include "service/request_limits.h"
+#include "service/routes.h"
 #include "service/tls_policy.h"
 #include "service/tls_stream.h"
 
@@ -184,7 +185,10 @@ std::optional<Answer> AnswerReadFailure(const ReadResult& result, const RequestP
     const std::size_t target = parser.get().target().size();
     return AnswerUnreadableRequest(target == 0 || target > kMaxTargetLength ? 414 : 431);
   }
-  if (ec == http::error::body_limit) return AnswerUnreadableRequest(413);
+  if (ec == http::error::body_limit) {
+    const auto target = parser.get().target();
+    return AnswerBodyTooLarge({target.data(), target.size()});
+  }
   return AnswerUnreadableRequest(400);
 }
 
@@ -197,10 +201,21 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
   out += std::to_string(answer.status);
   out += ' ';
   out.append(reason.data(), reason.size());
-  out += "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: ";
-  out += std::to_string(answer.body.size());
   out += "\r\n";
-  if (answer.status == 405) out += "Allow: GET, HEAD, POST\r\n";
+  // A 304 stands for the stored copy: it carries neither its type nor its length.
+  if (answer.status != 304) {
+    out += "Content-Type: ";
+    out += answer.contentType;
+    out += "\r\nContent-Length: ";
+    out += std::to_string(answer.body.size());
+    out += "\r\n";
+  }
+  for (const auto& [name, value] : answer.headers) {
+    out += name;
+    out += ": ";
+    out += value;
+    out += "\r\n";
+  }
   if (answer.status == 503) out += "Retry-After: " + std::to_string(kRetryAfterSeconds) + "\r\n";
   if (!keepAlive) {
     out += "Connection: close\r\n";
@@ -209,6 +224,19 @@ void FormatResponse(const Answer& answer, bool keepAlive, bool http10, bool head
   }
   out += "\r\n";
   if (!headOnly) out += answer.body;
+}
+
+// The parser starts out allowing the largest body of any path and stops after the
+// header; once the target is known, the body is held to its own path's limit and
+// parsing goes on eagerly. That limit, or nothing when the declared length is over it.
+std::optional<std::uint64_t> ApplyPathBodyLimit(RequestParser& parser) {
+  const auto target = parser.get().target();
+  const std::uint64_t limit = BodyLimitOfTarget({target.data(), target.size()}).value_or(kBodyLimit);
+  const boost::optional<std::uint64_t> declared = parser.content_length();
+  if (declared && *declared > limit) return std::nullopt;
+  parser.body_limit(limit);
+  parser.eager(true);
+  return limit;
 }
 
 // Reads one request into parser, parsing what buffer already holds before asking
@@ -220,6 +248,8 @@ asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buff
                                         const ServerSettings& settings) {
   bool started = false;
   std::uint64_t parsed = 0;  // bytes of this request the parser has taken
+  std::uint64_t requestLimit = RequestLimit(kBodyLimit);
+  bool pathLimitApplied = false;
   for (;;) {
     if (buffer.size() > 0) {
       if (!started) {
@@ -240,6 +270,12 @@ asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buff
       buffer.consume(used);
       parsed += used;
       if (parseError && parseError != http::error::need_more) co_return ReadResult{parseError, 0};
+      if (!pathLimitApplied && parser.is_header_done()) {
+        pathLimitApplied = true;
+        const std::optional<std::uint64_t> bodyLimit = ApplyPathBodyLimit(parser);
+        if (!bodyLimit) co_return ReadResult{http::error::body_limit, 0};
+        requestLimit = RequestLimit(*bodyLimit);
+      }
       if (!parseError && parser.is_done()) co_return ReadResult{};
       // Parsing stops after the header; the body may already be in the buffer.
       if (used > 0 && buffer.size() > 0) continue;
@@ -249,7 +285,7 @@ asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buff
           const auto unparsed = static_cast<const char*>(buffer.data().data());
           co_return ReadResult{{}, OversizedChunkFramingStatus({unparsed, buffer.size()})};
         }
-        if (parsed + buffer.size() > kRequestLimit) co_return ReadResult{{}, 413};
+        if (parsed + buffer.size() > requestLimit) co_return ReadResult{{}, 413};
       }
     } else if (!started) {
       connection.ExpireAfter(settings.idleTimeout);
@@ -313,8 +349,8 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
     if (!first) connection->MarkIdle(true);
     RequestParser parser;
     parser.header_limit(kHeaderLimit);
-    parser.body_limit(kBodyLimit);
-    parser.eager(true);
+    parser.body_limit(std::max(kBodyLimit, kLargestPathBodyLimit));
+    parser.eager(false);  // until ApplyPathBodyLimit
     const ReadResult read = co_await ReadRequest(*connection, buffer, parser, settings);
 
     if (read.error || read.refusal != 0) {
@@ -329,9 +365,13 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
     const http::request<http::string_body>& request = parser.get();
     const auto method = request.method_string();
     const auto target = request.target();
+    const auto ifNoneMatch = request[http::field::if_none_match];
     const bool keepAlive = request.keep_alive();
-    FormatResponse(AnswerRequest({method.data(), method.size()}, {target.data(), target.size()}), keepAlive,
-                   request.version() == 10, request.method() == http::verb::head, out);
+    FormatResponse(AnswerHttpRequest({{method.data(), method.size()},
+                                      {target.data(), target.size()},
+                                      request.body(),
+                                      {ifNoneMatch.data(), ifNoneMatch.size()}}),
+                   keepAlive, request.version() == 10, request.method() == http::verb::head, out);
     connection->ExpireAfter(settings.requestTimeout);
     if (co_await connection->stream().WriteAll(asio::buffer(out))) co_return;
     if (!keepAlive) break;

@@ -26,7 +26,7 @@ struct ServerSettings {
   std::size_t maxConnectionsPerClient = 64;
 };
 
-// The lookup service over HTTPS: answers each request with AnswerRequest, keeps
+// The lookup service over HTTPS: answers each request with AnswerHttpRequest, keeps
 // connections alive as the client asks, and closes any connection that is too slow,
 // too large or not HTTP (after a 400, 413, 414 or 431 answer where one can be sent),
 // or for which there is no room (after a 503 answer). What one request may make it

@@ -20,8 +20,9 @@ inline constexpr std::uint64_t kBodyLimit = 8 * 1024;
 // parser waits for in one piece once the header is read.
 inline constexpr std::size_t kChunkFramingLimit = 8 * 1024;
 // Everything of one request together (request line, header, chunk lines, chunk
-// data, trailers): room for a full header and a full body framed in small chunks.
-inline constexpr std::uint64_t kRequestLimit = kHeaderLimit + kBodyLimit + 32 * 1024;
+// data, trailers), for a path whose body may reach bodyLimit: room for a full
+// header and a full body framed in small chunks.
+constexpr std::uint64_t RequestLimit(std::uint64_t bodyLimit) { return kHeaderLimit + bodyLimit + 32 * 1024; }
 
 // The status for a chunked body whose framing outgrew its limit, judged from the
 // bytes the parser has not yet consumed (they start at the chunk-size line it
