@@ -19,6 +19,8 @@ cmake --build --preset native
 ctest --preset native
 # A bounded fuzz run of the lookup service's link decoder.
 tests/fuzz/run-lookup-fuzzer.sh 60
+# The service's Debian package: lintian, the unit, install, signals, upgrade, purge.
+tests/package/package-test.sh
 
 cmake --preset win32
 cmake --build --preset win32
