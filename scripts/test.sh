@@ -21,6 +21,8 @@ ctest --preset native
 tests/fuzz/run-lookup-fuzzer.sh 60
 # The service's Debian package: lintian, the unit, install, signals, upgrade, purge.
 tests/package/package-test.sh
+# Two service instances behind the documented HAProxy example; one stopped midway.
+tests/package/load-balancer-test.sh
 
 cmake --preset win32
 cmake --build --preset win32
