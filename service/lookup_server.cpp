@@ -51,7 +51,7 @@ constexpr std::chrono::seconds kLingerTime{2};
 constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 // While draining, how long a connection that has asked nothing yet may take to
 // begin its request; one between requests is closed at once.
-constexpr std::chrono::seconds kDrainGrace{1};
+constexpr std::chrono::seconds kDrainGrace{2};
 
 // One client connection. Its socket's executor is the connection's strand, on
 // which every step of it runs.

@@ -261,7 +261,9 @@ TEST(ServiceProgram, SigtermFinishesTheRequestUnderWayClosesIdleConnectionsAndEx
   const std::string ca = kCertificates + "/ca.pem";
   std::unique_ptr<testing::RawConnection> idle = testing::RawConnection::Open(service.port(), ca);
   std::unique_ptr<testing::RawConnection> slow = testing::RawConnection::Open(service.port(), ca);
-  ASSERT_TRUE(idle && slow);
+  // Connected, but asks only after the signal, as a balancer's fresh connection may.
+  std::unique_ptr<testing::RawConnection> fresh = testing::RawConnection::Open(service.port(), ca);
+  ASSERT_TRUE(idle && slow && fresh);
   ASSERT_TRUE(idle->Send(kLookup));
   ASSERT_TRUE(idle->Receive());
   const std::size_t half = kLookup.size() / 2;
@@ -271,6 +273,11 @@ TEST(ServiceProgram, SigtermFinishesTheRequestUnderWayClosesIdleConnectionsAndEx
 
   ASSERT_EQ(::kill(service.child().pid(), SIGTERM), 0);
   EXPECT_TRUE(idle->ClosedByPeer()) << "a connection between requests was kept";
+  ASSERT_TRUE(fresh->Send(kLookup));
+  std::optional<testing::Reply> freshReply = fresh->Receive();
+  ASSERT_TRUE(freshReply) << "a connection that had not asked yet was dropped";
+  EXPECT_EQ(freshReply->status, 200);
+  EXPECT_EQ(freshReply->Header("connection"), "close");
   bool refused = false;
   for (int i = 0; i < 100 && !refused; ++i) {
     refused = testing::RawConnection::Open(service.port(), "", std::chrono::milliseconds(200)) == nullptr;
