@@ -173,8 +173,8 @@ TEST(ServiceProgram, SaysWhereItListensAnswersAndStopsOnSigterm) {
 class RunningService {
  public:
   RunningService() {
-    char pattern[] = "/tmp/zentravo-service-test.XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) directory_ = pattern;
+    std::string pattern = (std::filesystem::temp_directory_path() / "zentravo-service-test.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) directory_ = pattern;
     InstallPair(kCertificates + "/localhost.pem", kCertificates + "/localhost.key");
     child_.emplace(std::vector<std::string>{"--port", "0", "--cert", directory_ + "/cert.pem", "--key",
                                             directory_ + "/key.pem", "--threads", "2"});
