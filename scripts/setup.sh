@@ -20,6 +20,7 @@ packages=(
   clang libclang-rt-14-dev
   chromium chromium-driver python3-selenium
   lintian haproxy zip
+  dpkg-dev curl
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev nginx wrk)

@@ -20,6 +20,10 @@ ctest --preset native
 # A bounded fuzz run of every parser of bytes from outside, 20 seconds each.
 tests/fuzz/run-fuzzers.sh 20
 tests/browser/run-page-test.sh build/native
+# The service's Debian package: lintian, the unit, install, signals, upgrade, purge.
+tests/package/package-test.sh
+# Two service instances behind the documented HAProxy example; one stopped midway.
+tests/package/load-balancer-test.sh
 
 cmake --preset win32
 cmake --build --preset win32

@@ -32,6 +32,10 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
       result.showHelp = true;
       continue;
     }
+    if (name == "--version") {
+      result.showVersion = true;
+      continue;
+    }
     std::optional<std::string_view> value;
     if (const std::size_t equals = name.find('='); name.starts_with("--") && equals != std::string_view::npos) {
       value = name.substr(equals + 1);
@@ -69,7 +73,7 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
     }
   }
 
-  if (result.showHelp) return result;
+  if (result.showHelp || result.showVersion) return result;
   if (settings.certificateFile.empty()) return fail("--cert is required");
   if (settings.keyFile.empty()) return fail("--key is required");
   return result;
@@ -92,8 +96,12 @@ std::string UsageText(std::string_view programName) {
       "  --connections-per-client N\n"
       "                 connections one client address may hold, 1 to 65536 (default 64)\n"
       "  --help         show this text\n"
+      "  --version      show the version\n"
       "\n"
-      "Prints \"listening on https://IP:PORT\" once it listens; stops on SIGINT or SIGTERM.\n";
+      "GET /healthz answers 200 while the service accepts connections.\n"
+      "Prints \"listening on https://IP:PORT\" once it listens, and one line per request\n"
+      "on standard error. SIGHUP loads the certificate and key again; SIGTERM or SIGINT\n"
+      "stops accepting, finishes the requests under way and exits.\n";
   return usage;
 }
 

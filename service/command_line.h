@@ -11,6 +11,7 @@ namespace zentravo::lookup {
 struct CommandLine {
   ServerSettings settings;
   bool showHelp = false;
+  bool showVersion = false;
   std::string error;  // not empty: the arguments cannot be used; says why in one line
 };
 
@@ -23,6 +24,7 @@ struct CommandLine {
 //   --threads N    1..64 worker threads (default: one per processor)
 //   --connections-per-client N   1..65536 connections one client address may hold (default 64)
 //   --help, -h     show the usage and stop (no other option is then required)
+//   --version      show the version and stop (likewise)
 // Unknown options, missing values, values out of range and a missing --cert or
 // --key set error.
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments);

@@ -59,6 +59,7 @@ void ConnectionTable::Forget(std::unordered_map<Key, Entry>::iterator entry) {
     if (count != perClient_.end() && --count->second == 0) perClient_.erase(count);
   }
   open_.erase(entry);
+  if (open_.empty()) emptied_.notify_all();
 }
 
 void ConnectionTable::Remove(Key key) {
@@ -73,6 +74,24 @@ void ConnectionTable::CloseAll() {
   for (auto& [key, entry] : open_) {
     if (std::shared_ptr<TrackedConnection> connection = entry.connection.lock()) connection->CloseNow();
   }
+}
+
+void ConnectionTable::DrainAll() {
+  std::lock_guard lock(mutex_);
+  draining_ = true;
+  for (auto& [key, entry] : open_) {
+    if (std::shared_ptr<TrackedConnection> connection = entry.connection.lock()) connection->Drain();
+  }
+}
+
+bool ConnectionTable::draining() const {
+  std::lock_guard lock(mutex_);
+  return draining_;
+}
+
+bool ConnectionTable::WaitUntilEmpty(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return emptied_.wait_for(lock, limit, [this] { return open_.empty(); });
 }
 
 std::size_t ConnectionTable::served() const {

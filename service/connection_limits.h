@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -24,6 +25,9 @@ class TrackedConnection {
   // Closes the connection unless it has started a new request meanwhile.
   virtual void CloseIfStillIdle() = 0;
   virtual void CloseNow() = 0;
+  // The server is going away: the connection takes no further request once the
+  // one under way, if any, is answered.
+  virtual void Drain() = 0;
 
   // Set while the connection waits for the next request on a kept-alive
   // connection; the time it began waiting orders whom to shed first.
@@ -71,6 +75,12 @@ class ConnectionTable {
   // From now on Admit drops; every registered connection is closed.
   void CloseAll();
 
+  // From now on every connection, registered or still to come, drains.
+  void DrainAll();
+  bool draining() const;
+  // True once no connection is registered; false when limit passes first.
+  bool WaitUntilEmpty(std::chrono::milliseconds limit);
+
   // How many are being served, in all and for one client.
   std::size_t served() const;
   std::size_t servedFor(const std::string& client) const;
@@ -92,7 +102,9 @@ class ConnectionTable {
 
   const ConnectionLimits limits_;
   mutable std::mutex mutex_;
+  std::condition_variable emptied_;
   bool stopping_ = false;
+  bool draining_ = false;
   Key next_ = 1;
   std::size_t served_ = 0;
   std::size_t peak_ = 0;

@@ -86,12 +86,15 @@ Answer AnswerLink(std::string_view rawLink) {
 
 Answer AnswerRequest(std::string_view method, std::string_view target) {
   if (target.size() > kMaxTargetLength) return Fail(414, kTargetTooLong);
-  if (PathOfTarget(target) != kLookupPath) return Fail(404, kNotFound);
+  const std::string_view path = PathOfTarget(target);
+  if (path != kLookupPath && path != kHealthPath) return Fail(404, kNotFound);
   if (method != "GET" && method != "HEAD" && method != "POST") {
     Answer answer = Fail(405, kMethodNotAllowed);
     answer.headers.emplace_back("Allow", "GET, HEAD, POST");
     return answer;
   }
+  // Answering at all is the health: the service keeps no state that could go bad.
+  if (path == kHealthPath) return {200, "ok"};
 
   const std::optional<std::string_view> link = LinkFromTarget(target);
   if (!link) return Fail(400, kNoLink);

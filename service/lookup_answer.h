@@ -12,6 +12,8 @@ namespace zentravo::lookup {
 // The one path the service answers at, and the longest request target it reads.
 inline constexpr std::string_view kLookupPath = "/weibo/brellik.php";
 inline constexpr std::size_t kMaxTargetLength = 8192;
+// Monitors and load balancers ask here whether the service takes requests.
+inline constexpr std::string_view kHealthPath = "/healthz";
 
 // What the service sends back: the body is UTF-8 text, shown by the program as it
 // is, so a success holds the UID's decimal digits and nothing else, and every
@@ -44,8 +46,8 @@ Answer AnswerLink(std::string_view rawLink);
 
 // Answers one request from its method (as sent, letter case significant) and raw
 // target, in this order: a target over kMaxTargetLength bytes is 414; a path other
-// than kLookupPath is 404; a method other than GET, HEAD or POST is 405; a target
-// without a link is 400; otherwise AnswerLink. The body for HEAD is the same as
+// than kLookupPath or kHealthPath is 404; a method other than GET, HEAD or POST is
+// 405; kHealthPath is 200 "ok"; a target without a link is 400; otherwise AnswerLink. The body for HEAD is the same as
 // for GET; leaving it out is the sender's business.
 Answer AnswerRequest(std::string_view method, std::string_view target);
 

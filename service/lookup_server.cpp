@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -63,6 +64,9 @@ constexpr std::chrono::seconds kMemoryCheckInterval{1};
 constexpr std::size_t kBurstConnections = 256;
 // After a failed accept (out of descriptors, say), wait instead of spinning.
 constexpr std::chrono::milliseconds kAcceptRetryPause{50};
+// While draining, how long a connection that has asked nothing yet may take to
+// begin its request; one between requests is closed at once.
+constexpr std::chrono::seconds kDrainGrace{2};
 
 // One client connection. Its socket's executor is the connection's strand, on
 // which every step of it runs.
@@ -73,18 +77,47 @@ constexpr std::chrono::milliseconds kAcceptRetryPause{50};
 // service a fifth of its rate under load.
 class Connection : public TrackedConnection, public std::enable_shared_from_this<Connection> {
  public:
-  Connection(tcp::socket socket, ssl::context& tls)
-      : stream_(std::move(socket), tls.native_handle()), watchdog_(stream_.socket().get_executor()) {}
+  // Holds on to tls, so that a certificate reload cannot free it under the connection.
+  Connection(tcp::socket socket, std::shared_ptr<ssl::context> tls)
+      : tls_(std::move(tls)), stream_(std::move(socket), tls_->native_handle()),
+        watchdog_(stream_.socket().get_executor()) {}
 
   TlsStream& stream() { return stream_; }
   tcp::socket& socket() { return stream_.socket(); }
 
   void ExpireAfter(Clock::duration limit) {
+    if (draining_ && !busy_) limit = std::min<Clock::duration>(limit, kDrainGrace);
     deadline_ = Clock::now() + limit;
     // The watchdog sleeps towards the deadline it last read; one moved earlier
     // (a request after a long idle wait, say) wakes it to read again.
     if (deadline_ < watchdog_.expiry()) watchdog_.cancel();
   }
+
+  // The first byte of a request has arrived: from now on it is answered even
+  // while the server drains.
+  void RequestBegun() {
+    busy_ = true;
+    requestBegun_ = Clock::now();
+  }
+  void RequestAnswered() {
+    busy_ = false;
+    ++answered_;
+  }
+  Clock::time_point requestBegun() const { return requestBegun_; }
+
+  // On the connection's strand: no further request on this connection. One between
+  // requests closes now; one not yet asked anything gets kDrainGrace to ask.
+  void DrainHere() {
+    if (draining_) return;
+    draining_ = true;
+    if (busy_) return;
+    if (answered_ > 0) {
+      Close();
+    } else if (deadline_ > Clock::now() + kDrainGrace) {
+      ExpireAfter(kDrainGrace);
+    }
+  }
+  bool draining() const { return draining_; }
 
   // Ends the connection: pending steps fail, the watchdog stops.
   void Close() {
@@ -105,6 +138,11 @@ class Connection : public TrackedConnection, public std::enable_shared_from_this
       if (std::shared_ptr<Connection> open = weak.lock()) open->Close();
     });
   }
+  void Drain() override {
+    asio::post(watchdog_.get_executor(), [weak = weak_from_this()] {
+      if (std::shared_ptr<Connection> open = weak.lock()) open->DrainHere();
+    });
+  }
 
   // Runs until the connection is closed, closing it when a deadline passes.
   static asio::awaitable<void> Watch(std::shared_ptr<Connection> connection) {
@@ -121,9 +159,15 @@ class Connection : public TrackedConnection, public std::enable_shared_from_this
   }
 
  private:
+  const std::shared_ptr<ssl::context> tls_;
   TlsStream stream_;
   asio::steady_timer watchdog_;
   Clock::time_point deadline_ = Clock::time_point::max();
+  // Read and written on the connection's strand only.
+  bool busy_ = false;
+  bool draining_ = false;
+  std::uint64_t answered_ = 0;
+  Clock::time_point requestBegun_;
 };
 
 // A connection's place in the table for as long as it is served; closes it at the end.
@@ -160,9 +204,79 @@ std::string ClientAddress(const tcp::socket& socket) {
 
 struct Shared {
   ServerSettings settings;
-  ssl::context tls{ssl::context::tls_server};
   ConnectionTable connections;
+
+  // The TLS context for new connections; a reload puts a new one here.
+  std::shared_ptr<ssl::context> Tls() {
+    std::lock_guard lock(tlsMutex);
+    return tls;
+  }
+  void SetTls(std::shared_ptr<ssl::context> next) {
+    std::lock_guard lock(tlsMutex);
+    tls.swap(next);
+  }
+
+  std::mutex tlsMutex;
+  std::shared_ptr<ssl::context> tls;
 };
+
+// A TLS server context under the service's policy with the settings' certificate
+// chain and key; nothing, with *error set, when either cannot be used or the key
+// does not belong to the certificate.
+std::shared_ptr<ssl::context> MakeTlsContext(const ServerSettings& settings, std::string* error) {
+  auto tls = std::make_shared<ssl::context>(ssl::context::tls_server);
+  if (!ApplyServerTlsPolicy(tls->native_handle())) {
+    *error = "cannot apply the TLS policy";
+    return nullptr;
+  }
+  error_code ec;
+  tls->use_certificate_chain_file(settings.certificateFile, ec);
+  if (ec) {
+    *error = "cannot use the certificate " + settings.certificateFile + ": " + ec.message();
+    return nullptr;
+  }
+  // OpenSSL refuses a key that does not match the certificate loaded above.
+  tls->use_private_key_file(settings.keyFile, ssl::context::pem, ec);
+  if (ec) {
+    *error = "cannot use the key " + settings.keyFile + ": " + ec.message();
+    return nullptr;
+  }
+  return tls;
+}
+
+
+// Bytes fit for one field of a log line: no spaces, controls or non-ASCII bytes
+// (they become "?"), at most 200 of them.
+std::string LogField(std::string_view text) {
+  constexpr std::size_t kLongest = 200;
+  if (text.empty()) return "-";
+  std::string field(text.substr(0, kLongest));
+  for (char& c : field) {
+    if (c <= ' ' || c > '~') c = '?';
+  }
+  if (text.size() > kLongest) field += "...";
+  return field;
+}
+
+// One line per answer: "2026-01-31T12:00:00.123Z 200 153us GET /weibo/brellik.php".
+// One fputs, so that the lines of different threads never mix.
+void LogRequest(std::FILE* log, Clock::time_point begun, int status, std::string_view method,
+                std::string_view path) {
+  if (log == nullptr) return;
+  using namespace std::chrono;
+  const long long micros = duration_cast<microseconds>(Clock::now() - begun).count();
+  const auto now = system_clock::now();
+  const std::time_t seconds = system_clock::to_time_t(now);
+  const long long millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char stamp[80];  // room for any year the compiler can imagine
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
+  const std::string line = std::string(stamp) + " " + std::to_string(status) + " " + std::to_string(micros) +
+                           "us " + LogField(method) + " " + LogField(PathOfTarget(path)) + "\n";
+  std::fputs(line.c_str(), log);
+}
 
 using RequestParser = http::request_parser<http::string_body>;
 
@@ -253,6 +367,7 @@ asio::awaitable<ReadResult> ReadRequest(Connection& connection, beast::flat_buff
   for (;;) {
     if (buffer.size() > 0) {
       if (!started) {
+        connection.RequestBegun();
         connection.ExpireAfter(settings.requestTimeout);
         connection.MarkIdle(false);
       }
@@ -324,9 +439,10 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
 
   socket.set_option(tcp::no_delay(true), ec);
   const std::string client = ClientAddress(socket);
-  const auto connection = std::make_shared<Connection>(std::move(socket), shared.tls);
+  const auto connection = std::make_shared<Connection>(std::move(socket), shared.Tls());
   const Registration registration(shared.connections, client, connection);
   if (registration.admission() == Admission::kDrop) co_return;
+  if (shared.connections.draining()) connection->DrainHere();
   const bool refused = registration.admission() == Admission::kRefuse;
   connection->ExpireAfter(refused ? std::min<Clock::duration>(settings.requestTimeout, kRefusalTimeout)
                                   : settings.requestTimeout);
@@ -358,7 +474,16 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
       if (!answer) co_return;
       FormatResponse(*answer, false, false, false, out);
       connection->ExpireAfter(settings.requestTimeout);
-      if (!co_await connection->stream().WriteAll(asio::buffer(out))) co_await LingeringClose(*connection);
+      const error_code written = co_await connection->stream().WriteAll(asio::buffer(out));
+      connection->RequestAnswered();
+      std::string_view method, target;
+      if (parser.is_header_done()) {
+        const auto& head = parser.get();
+        method = {head.method_string().data(), head.method_string().size()};
+        target = {head.target().data(), head.target().size()};
+      }
+      LogRequest(settings.requestLog, connection->requestBegun(), answer->status, method, target);
+      if (!written) co_await LingeringClose(*connection);
       co_return;
     }
 
@@ -366,15 +491,20 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
     const auto method = request.method_string();
     const auto target = request.target();
     const auto ifNoneMatch = request[http::field::if_none_match];
-    const bool keepAlive = request.keep_alive();
-    FormatResponse(AnswerHttpRequest({{method.data(), method.size()},
-                                      {target.data(), target.size()},
-                                      request.body(),
-                                      {ifNoneMatch.data(), ifNoneMatch.size()}}),
-                   keepAlive, request.version() == 10, request.method() == http::verb::head, out);
+    const bool keepAlive = request.keep_alive() && !connection->draining();
+    const Answer answer = AnswerHttpRequest({{method.data(), method.size()},
+                                             {target.data(), target.size()},
+                                             request.body(),
+                                             {ifNoneMatch.data(), ifNoneMatch.size()}});
+    FormatResponse(answer, keepAlive, request.version() == 10, request.method() == http::verb::head, out);
     connection->ExpireAfter(settings.requestTimeout);
-    if (co_await connection->stream().WriteAll(asio::buffer(out))) co_return;
-    if (!keepAlive) break;
+    const error_code written = co_await connection->stream().WriteAll(asio::buffer(out));
+    connection->RequestAnswered();
+    LogRequest(settings.requestLog, connection->requestBegun(), answer.status, {method.data(), method.size()},
+               {target.data(), target.size()});
+    if (written) co_return;
+    // Draining may have begun while this answer was under way.
+    if (!keepAlive || connection->draining()) break;
   }
 
   connection->ExpireAfter(kCloseTimeout);
@@ -385,9 +515,10 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket) {
 
 struct LookupServer::State {
   explicit State(const ServerSettings& settings, int threadCount)
-      : shared{settings, ssl::context{ssl::context::tls_server},
+      : shared{settings,
                ConnectionTable(ConnectionLimits{settings.maxConnections, settings.maxConnectionsPerClient,
-                                                kMaxRefusing})},
+                                                kMaxRefusing}),
+               {}, nullptr},
         io(threadCount) {}
 
   Shared shared;  // outlives the io_context, whose connections use it
@@ -445,21 +576,8 @@ std::unique_ptr<LookupServer> LookupServer::Start(const ServerSettings& settings
   auto state = std::make_unique<State>(settings, threadCount);
   error_code ec;
 
-  ssl::context& tls = state->shared.tls;
-  if (!ApplyServerTlsPolicy(tls.native_handle())) {
-    *error = "cannot apply the TLS policy";
-    return nullptr;
-  }
-  tls.use_certificate_chain_file(settings.certificateFile, ec);
-  if (ec) {
-    *error = "cannot use the certificate " + settings.certificateFile + ": " + ec.message();
-    return nullptr;
-  }
-  tls.use_private_key_file(settings.keyFile, ssl::context::pem, ec);
-  if (ec) {
-    *error = "cannot use the key " + settings.keyFile + ": " + ec.message();
-    return nullptr;
-  }
+  state->shared.tls = MakeTlsContext(settings, error);
+  if (!state->shared.tls) return nullptr;
 
   const asio::ip::address address = asio::ip::make_address(settings.address, ec);
   if (ec) {
@@ -488,6 +606,25 @@ std::unique_ptr<LookupServer> LookupServer::Start(const ServerSettings& settings
 }
 
 std::uint16_t LookupServer::port() const { return state_->port; }
+
+bool LookupServer::ReloadCertificate(std::string* error) {
+  std::shared_ptr<ssl::context> next = MakeTlsContext(state_->shared.settings, error);
+  if (!next) return false;
+  state_->shared.SetTls(std::move(next));
+  return true;
+}
+
+bool LookupServer::Drain(std::chrono::milliseconds limit) {
+  if (!state_ || state_->threads.empty()) return true;
+  asio::post(state_->acceptStrand, [&acceptor = state_->acceptor] {
+    error_code ignored;
+    acceptor.close(ignored);
+  });
+  state_->shared.connections.DrainAll();
+  const bool drained = state_->shared.connections.WaitUntilEmpty(limit);
+  Stop();
+  return drained;
+}
 
 void LookupServer::Stop() {
   if (!state_ || state_->threads.empty()) return;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,11 @@ struct ServerSettings {
   // room; with none idle, the new connection is answered 503 with Retry-After.
   std::size_t maxConnections = 4096;
   std::size_t maxConnectionsPerClient = 64;
+  // One line per answered request goes here: UTC time, method, path (never the
+  // query, which holds what the user looked up, nor the client's address), status
+  // and the microseconds from the request's first byte to its answer sent.
+  // nullptr: no log.
+  std::FILE* requestLog = nullptr;
 };
 
 // The lookup service over HTTPS: answers each request with AnswerHttpRequest, keeps
@@ -44,6 +50,18 @@ class LookupServer {
 
   // The port listened on (the one picked when the settings asked for 0).
   std::uint16_t port() const;
+
+  // Loads the certificate and key from the settings' files again; connections
+  // made from then on get the new pair, those already open keep theirs. When the
+  // files do not make a usable pair, the current one stays and *error says why.
+  bool ReloadCertificate(std::string* error);
+
+  // Stops accepting and lets the connections end by themselves: each request
+  // already begun is answered (with "Connection: close"), a connection with no
+  // request under way is closed, one accepted but not yet asked anything gets a
+  // moment to ask. Then Stop. False when connections were still open after limit
+  // and Stop cut them off.
+  bool Drain(std::chrono::milliseconds limit);
 
   // Stops accepting, closes every open connection and waits for the worker
   // threads to end. Safe to call more than once.

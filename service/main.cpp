@@ -1,5 +1,6 @@
 // zentravo-lookup-service: the HTTPS lookup service that Zentravo.exe asks for UIDs.
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -11,13 +12,18 @@
 
 #include "service/command_line.h"
 #include "service/lookup_server.h"
+#include "zentravo/version.h"
 
 int main(int argc, char** argv) {
   using namespace zentravo::lookup;
   const std::string_view programName = argc > 0 ? argv[0] : "zentravo-lookup-service";
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
 
-  const CommandLine commandLine = ParseCommandLine(arguments);
+  CommandLine commandLine = ParseCommandLine(arguments);
+  if (commandLine.showVersion && !commandLine.showHelp) {
+    std::fputs("zentravo-lookup-service " ZENTRAVO_VERSION "\n", stdout);
+    return 0;
+  }
   if (commandLine.showHelp) {
     std::fputs(UsageText(programName).c_str(), stdout);
     return 0;
@@ -28,12 +34,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // The worker threads inherit this mask, so SIGINT and SIGTERM reach only sigwait below.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // The worker threads inherit this mask, so these signals reach only sigwait below.
+  sigset_t handledSignals;
+  sigemptyset(&handledSignals);
+  sigaddset(&handledSignals, SIGINT);
+  sigaddset(&handledSignals, SIGTERM);
+  sigaddset(&handledSignals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
   // Each connection holds a descriptor; take all the system allows.
@@ -43,6 +50,8 @@ int main(int argc, char** argv) {
     setrlimit(RLIMIT_NOFILE, &descriptors);
   }
 
+  // The journal (or whoever reads standard error) gets one line per request.
+  commandLine.settings.requestLog = stderr;
   std::string error;
   std::unique_ptr<LookupServer> server = LookupServer::Start(commandLine.settings, &error);
   if (!server) {
@@ -54,8 +63,25 @@ int main(int argc, char** argv) {
               ipv6 ? "]" : "", static_cast<unsigned>(server->port()));
   std::fflush(stdout);
 
-  int received = 0;
-  sigwait(&stopSignals, &received);
-  server->Stop();
+  for (;;) {
+    int received = 0;
+    if (sigwait(&handledSignals, &received) != 0) continue;
+    if (received != SIGHUP) break;
+    // A renewed certificate: new connections get it, open ones keep theirs.
+    if (server->ReloadCertificate(&error)) {
+      std::fprintf(stderr, "%s: loaded the certificate %s again\n", programName.data(),
+                   commandLine.settings.certificateFile.c_str());
+    } else {
+      std::fprintf(stderr, "%s: kept the certificate in use: %s\n", programName.data(), error.c_str());
+    }
+  }
+
+  // Every request under way is bounded by the request timeout; past that and a
+  // little more, whatever is left is cut off.
+  const auto drainLimit = commandLine.settings.requestTimeout + std::chrono::seconds(5);
+  if (!server->Drain(std::chrono::duration_cast<std::chrono::milliseconds>(drainLimit))) {
+    std::fprintf(stderr, "%s: closed connections still open after %lld s\n", programName.data(),
+                 static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(drainLimit).count()));
+  }
   return 0;
 }

@@ -33,12 +33,13 @@ TEST(ParseCommandLine, DefaultsToLoopbackOnTheHttpsPort) {
   EXPECT_EQ(line.settings.maxConnectionsPerClient, 64u);
 }
 
-TEST(ParseCommandLine, HelpNeedsNothingElse) {
-  for (std::string_view help : {"--help", "-h"}) {
-    SCOPED_TRACE(std::string(help));
-    const std::vector<std::string_view> arguments = {help};
+TEST(ParseCommandLine, HelpAndVersionNeedNothingElse) {
+  for (std::string_view option : {"--help", "-h", "--version"}) {
+    SCOPED_TRACE(std::string(option));
+    const std::vector<std::string_view> arguments = {option};
     const CommandLine line = ParseCommandLine(arguments);
-    EXPECT_TRUE(line.showHelp);
+    EXPECT_EQ(line.showHelp, option != "--version");
+    EXPECT_EQ(line.showVersion, option == "--version");
     EXPECT_EQ(line.error, "");
   }
 }
@@ -73,7 +74,7 @@ TEST(ParseCommandLine, RefusesWhatItCannotUse) {
 TEST(UsageText, NamesTheProgramAndEveryOption) {
   const std::string usage = UsageText("zentravo-lookup-service");
   EXPECT_TRUE(usage.starts_with("Usage: zentravo-lookup-service "));
-  for (std::string_view option : {"--address", "--port", "--cert", "--key", "--threads", "--help"}) {
+  for (std::string_view option : {"--address", "--port", "--cert", "--key", "--threads", "--help", "--version"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

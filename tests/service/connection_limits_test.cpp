@@ -15,8 +15,10 @@ class FakeConnection : public TrackedConnection {
  public:
   void CloseIfStillIdle() override { shed = true; }
   void CloseNow() override { closed = true; }
+  void Drain() override { drained = true; }
   bool shed = false;
   bool closed = false;
+  bool drained = false;
 };
 
 struct Opened {
@@ -95,6 +97,23 @@ TEST(ConnectionTable, CountsThePeakAndClosesAllWhenStopping) {
   table.CloseAll();
   EXPECT_TRUE(opened[3].connection->closed && opened[4].connection->closed);
   EXPECT_EQ(Open(table, "b").admission, Admission::kDrop);
+}
+
+TEST(ConnectionTable, DrainsEveryConnectionAndTellsWhenTheLastHasGone) {
+  ConnectionTable table(ConnectionLimits{});
+  const Opened a = Open(table, "a");
+  const Opened b = Open(table, "b");
+  EXPECT_FALSE(table.draining());
+
+  table.DrainAll();
+  EXPECT_TRUE(table.draining());
+  EXPECT_TRUE(a.connection->drained && b.connection->drained);
+  EXPECT_FALSE(table.WaitUntilEmpty(std::chrono::milliseconds(1)));
+
+  table.Remove(a.key);
+  EXPECT_FALSE(table.WaitUntilEmpty(std::chrono::milliseconds(1)));
+  table.Remove(b.key);
+  EXPECT_TRUE(table.WaitUntilEmpty(std::chrono::milliseconds(0)));
 }
 
 }  // namespace

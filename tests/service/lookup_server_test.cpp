@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "tests/service/https_test_client.h"
 
@@ -428,6 +433,87 @@ TEST_F(LookupServerTest, StopClosesOpenConnections) {
   EXPECT_TRUE(idle->ClosedByPeer());
   EXPECT_TRUE(halfway->ClosedByPeer());
   EXPECT_FALSE(RawConnection::Open(stoppedPort, kCa));
+}
+
+TEST_F(LookupServerTest, DrainEndsWithTheLastConnection) {
+  std::unique_ptr<RawConnection> idle = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(idle);
+  ASSERT_TRUE(idle->Send(Request("GET", "/healthz")));
+  ASSERT_TRUE(idle->Receive());
+  EXPECT_TRUE(server_->Drain(10s));
+  EXPECT_TRUE(idle->ClosedByPeer());
+}
+
+TEST_F(LookupServerTest, DrainCutsOffARequestThatOutlastsTheLimit) {
+  std::unique_ptr<RawConnection> stuck = RawConnection::Open(port(), kCa);
+  ASSERT_TRUE(stuck);
+  ASSERT_TRUE(stuck->Send("GET /weibo/brellik.php?url=x HTTP/1.1\r\n"));
+  // The request must have begun before the drain does.
+  std::this_thread::sleep_for(200ms);
+  EXPECT_FALSE(server_->Drain(300ms));
+  EXPECT_TRUE(stuck->ClosedByPeer());
+}
+
+TEST(LookupServerReload, TakesTheSamePairAgainAndRefusesAnUnusableOne) {
+  const std::filesystem::path directory =
+      std::filesystem::temp_directory_path() / ("zentravo-reload-test-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(directory);
+  ServerSettings settings = TestSettings();
+  const std::string key = (directory / "key.pem").string();
+  std::filesystem::copy_file(settings.keyFile, key, std::filesystem::copy_options::overwrite_existing);
+  settings.keyFile = key;
+  std::string error;
+  std::unique_ptr<LookupServer> server = LookupServer::Start(settings, &error);
+  ASSERT_TRUE(server) << error;
+  EXPECT_TRUE(server->ReloadCertificate(&error)) << error;
+
+  std::filesystem::remove_all(directory);
+  error.clear();
+  EXPECT_FALSE(server->ReloadCertificate(&error));
+  EXPECT_TRUE(error.starts_with("cannot use the key " + key + ": ")) << error;
+  const std::optional<Reply> reply = Exchange(server->port(), kCa, Request("GET", "/healthz"));
+  ASSERT_TRUE(reply) << "the refused reload broke the pair in use";
+  EXPECT_EQ(reply->status, 200);
+}
+
+TEST(LookupServerLog, OneLinePerAnswerWithoutQueryOrUnsafeBytes) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(std::tmpfile(), std::fclose);
+  ASSERT_TRUE(log);
+  ServerSettings settings = TestSettings();
+  settings.requestLog = log.get();
+  std::string error;
+  std::unique_ptr<LookupServer> server = LookupServer::Start(settings, &error);
+  ASSERT_TRUE(server) << error;
+
+  struct Row {
+    std::string name;
+    std::string request;
+    std::string expected;  // the line after its time stamp and duration
+  } rows[] = {
+      {"lookup", Request("POST", "/weibo/brellik.php?url=wx1.sinaimg.cn/a/9d0d09ab"), "200 POST /weibo/brellik.php"},
+      {"health", Request("HEAD", "/healthz"), "200 HEAD /healthz"},
+      {"code page 936 path", Request("GET", "/\xB2\xE9?url=secret"), "404 GET /??"},
+      {"long path", Request("GET", "/" + std::string(300, 'p')), "404 GET /" + std::string(199, 'p') + "..."},
+      {"not HTTP", "\x01\x02 nonsense\r\n\r\n", "400 - -"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(Exchange(server->port(), kCa, row.request, row.request.starts_with("HEAD")));
+  }
+  server->Stop();
+
+  std::rewind(log.get());
+  std::vector<std::string> lines;
+  char buffer[1024];
+  while (std::fgets(buffer, sizeof buffer, log.get()) != nullptr) lines.emplace_back(buffer);
+  ASSERT_EQ(lines.size(), std::size(rows));
+  const std::regex stamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (\d{3}) \d+us (.*)\n)");
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(rows[i].name);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(lines[i], match, stamp)) << lines[i];
+    EXPECT_EQ(match[1].str() + " " + match[2].str(), rows[i].expected);
+  }
 }
 
 TEST(LookupServerStart, SaysWhatIsWrong) {
