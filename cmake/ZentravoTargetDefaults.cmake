@@ -4,6 +4,14 @@
 # ANSI code page, so "查询" in a source file is B2 E9 D1 AF in the binary.
 set(ZENTRAVO_CP936_OPTIONS -finput-charset=UTF-8 -fexec-charset=CP936)
 
+# No folder of the machine that built it inside a binary (__FILE__, debug
+# information): the same commit builds to the same bytes wherever it is checked
+# out. The build folder comes last: it may lie inside the source folder, and GCC
+# tries the map given last first.
+set(ZENTRAVO_PATH_MAP_OPTIONS
+    "-ffile-prefix-map=${PROJECT_SOURCE_DIR}=."
+    "-ffile-prefix-map=${PROJECT_BINARY_DIR}=build")
+
 # zentravo_target_defaults(target [UTF8_LITERALS])
 # UTF8_LITERALS keeps narrow literals in UTF-8, for programs that speak UTF-8
 # (the lookup service) rather than the ANSI code page.
@@ -12,6 +20,7 @@ function(zentravo_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
   set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
+  target_compile_options(${target} PRIVATE ${ZENTRAVO_PATH_MAP_OPTIONS})
   if(ARG_UTF8_LITERALS)
     target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=UTF-8)
   else()
