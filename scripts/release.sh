@@ -54,6 +54,10 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     exit 1
   fi
 fi
+if ! [[ "$SOURCE_DATE_EPOCH" =~ ^[0-9]+$ ]]; then
+  echo "release: SOURCE_DATE_EPOCH is not a number of seconds: '$SOURCE_DATE_EPOCH'" >&2
+  exit 2
+fi
 export SOURCE_DATE_EPOCH
 # Nothing of the caller's locale, time zone or umask in what is written.
 export LC_ALL=C TZ=UTC

@@ -14,7 +14,7 @@ set -euo pipefail
 source_repo=$(cd "$(dirname "$0")/../.." && pwd)
 checker="$source_repo/tests/release/check_pe_hardening.py"
 host=lookup.example.test
-limit=${ZENTRAVO_RELEASE_TIMEOUT:-3600}  # seconds for one release
+limit=${ZENTRAVO_RELEASE_TIMEOUT:-1800}  # seconds for one release
 
 fail() {
   echo "reproducible-release: FAIL: $*" >&2
@@ -22,6 +22,9 @@ fail() {
 }
 
 commit=$(git -C "$source_repo" rev-parse HEAD)
+if [ -n "$(git -C "$source_repo" status --porcelain --untracked-files=no)" ]; then
+  echo "reproducible-release: note: uncommitted changes are not in the clones; releasing $commit as committed"
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/zentravo-reproducible.XXXXXX")
 keep=1
 cleanup() {
