@@ -19,9 +19,3 @@ set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 # One self-contained file per binary: no libgcc, libstdc++ or winpthread DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# Hardened and reproducible: a random load base (so the relocations stay in), no
-# executable data, and no link time stamp, so the same sources give the same bytes.
-set(zentravo_pe_link_flags "-Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp")
-string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " ${zentravo_pe_link_flags}")
-string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " ${zentravo_pe_link_flags}")
