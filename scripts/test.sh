@@ -35,3 +35,4 @@ ensure_wine_prefix
 start_display
 trap stop_display EXIT
 ctest --preset win32
+tests/release/reproducible-release.sh  # two clones of HEAD release the same bytes

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/external_function.h"
+#include "zentravo/version.h"
 
 namespace zentravo {
 namespace {
@@ -42,6 +43,7 @@ const char kUsage[] =
     "Usage: zentravo-trust-ca [--quiet] CERTIFICATE\n"
     "       zentravo-trust-ca --check CERTIFICATE\n"
     "       zentravo-trust-ca --help\n"
+    "       zentravo-trust-ca --version\n"
     "\n"
     "Adds the certificate authority in CERTIFICATE (PEM or DER) to the trusted root\n"
     "authorities of the local machine (the \"Root\" store). Under Wine this is the\n"
@@ -171,6 +173,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
         std::strcmp(argv[i], "/?") == 0) {
       std::fputs(zentravo::kUsage, stdout);
+      return zentravo::kDone;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::fputs("zentravo-trust-ca " ZENTRAVO_VERSION "\n", stdout);
       return zentravo::kDone;
     }
     if (std::strcmp(argv[i], "--check") == 0) {

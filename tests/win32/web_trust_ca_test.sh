@@ -50,6 +50,9 @@ expect() {
 }
 
 expect 0 "Usage: zentravo-trust-ca" -- --help
+# The project version, as CMakeLists.txt sets it.
+version=$(sed -n 's/^project(Zentravo VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+expect 0 "zentravo-trust-ca $version" -- --version
 expect 2 "Usage: zentravo-trust-ca" --
 expect 2 "unknown option" -- --bogus "$trusted"
 expect 1 "not trusted: Zentravo Local Test CA" -- --check "$untrusted"
