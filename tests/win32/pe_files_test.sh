@@ -11,6 +11,8 @@
 #
 # Usage: pe_files_test.sh ZENTRAVO.exe SKINH_EL.dll OBJDUMP
 set -euo pipefail
+# objdump speaks the locale's language, and the Wine tests run in zh_CN.UTF-8.
+export LC_ALL=C
 
 if [ $# -ne 3 ]; then
   echo "usage: $0 ZENTRAVO.exe SKINH_EL.dll OBJDUMP" >&2
