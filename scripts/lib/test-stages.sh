@@ -37,6 +37,8 @@ finish_stages() {
     for line in "${windows_not_tested[@]}"; do echo "test: $line" >&2; done
     exit 1
   fi
-  echo "test: Windows builds tested: $(IFS=,; echo "${windows_tested[*]}" | sed 's/,/, /g')"
+  local tested
+  tested=$(printf '%s; ' "${windows_tested[@]}")
+  echo "test: Windows builds tested: ${tested%; }"
   for line in "${windows_not_tested[@]}"; do echo "test: $line"; done
 }

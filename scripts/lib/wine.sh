@@ -55,12 +55,14 @@ host_runs_32bit_wine() {
     zentravo_wine32_unavailable="there is no 32-bit Wine loader at $zentravo_wine32_loader (package wine32:i386)"
     return 1
   fi
-  output=$("$zentravo_wine32_loader" --version 2>&1) || status=$?
+  # In the C locale, so that the shell's own report of a failed start reads the same
+  # on every host.
+  output=$(export LC_ALL=C; "$zentravo_wine32_loader" --version 2>&1) || status=$?
   if [ "$status" -eq 0 ]; then return 0; fi
   output=$(printf '%s' "$output" | tr '\n' ' ' | sed 's/ *$//')
   case "$output" in
     *"Exec format error"*)
-      zentravo_wine32_unavailable="this host's kernel runs 64-bit programs only: starting the 32-bit Wine loader $zentravo_wine32_loader fails with \"Exec format error\" (IA-32 emulation is off)" ;;
+      zentravo_wine32_unavailable="this host does not start 32-bit programs: the 32-bit Wine loader $zentravo_wine32_loader fails with \"Exec format error\" (a kernel without IA-32 emulation runs 64-bit code only)" ;;
     *)
       zentravo_wine32_unavailable="the 32-bit Wine loader $zentravo_wine32_loader does not start (status $status): $output" ;;
   esac
