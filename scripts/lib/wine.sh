@@ -110,7 +110,7 @@ ensure_wine_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     # A fresh win64 prefix reports that it cannot open syswow64\rundll32.exe when
     # wine32 cannot run; the prefix is complete without it.
-    wine wineboot --init 2> >(grep -v 'syswow64\\rundll32.exe' >&2)
+    wine wineboot --init 2> >(grep -v 'syswow64.*rundll32\.exe' >&2)
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1920x1080 /f >/dev/null
     wineserver -w
