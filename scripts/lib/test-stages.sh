@@ -21,6 +21,7 @@ stage() {
   echo "test: ==== $name ===="
   "$@" || status=$?
   zentravo_stage_times+=("$name: $(zentravo_duration $((SECONDS - started)))")
+  echo "test: ---- $name: $(zentravo_duration $((SECONDS - started)))"
   if [ "$status" -ne 0 ]; then
     echo "test: FAILED at \"$name\" (status $status) after $(zentravo_duration $((SECONDS - started)))" >&2
     exit "$status"
