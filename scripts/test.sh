@@ -12,6 +12,9 @@
 # The last lines say which Windows builds were tested and, for one that was not,
 # why. A run in which no Windows test ran fails.
 #
+# A further check is one line: stage "WHAT" path/to/its-script.sh [ARGUMENTS...]
+# (scripts/lib/test-stages.sh); it is timed and a failure ends the run.
+#
 # Knobs: ZENTRAVO_WINE32_LOADER (scripts/lib/wine.sh) names the 32-bit loader to try.
 set -euo pipefail
 cd "$(dirname "$0")/.."
