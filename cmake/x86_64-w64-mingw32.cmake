@@ -14,7 +14,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Windows test programs run under Wine; ctest prefixes every test command with this.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine64)
+# The 64-bit loader itself, not the "wine" wrapper: the wrapper picks the 32-bit
+# loader whenever wine32 is installed, and that one cannot start on hosts whose
+# kernel runs 64-bit code only. The test preset sets WINELOADER to the same file,
+# so that programs the tests start run under it too.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
 
 # One self-contained file per binary: no libgcc, libstdc++ or winpthread DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds Zentravo and its lookup service, and runs
-# them together: the service on https://127.0.0.1:443 with a certificate for
-# "localhost" from a local authority (build/certs), trusted inside the project's
-# own Wine prefix only, and Zentravo.exe under Wine.
+# them together, as an ordinary user: the service on https://127.0.0.1 at the
+# unprivileged port the build fixed in the program (build/<preset>/lookup-address.txt),
+# with a certificate for "localhost" from a local authority (build/certs), trusted
+# inside the project's own Wine prefix only, and Zentravo.exe under Wine.
+#
+# It opens the 32-bit program, the product, where this host starts 32-bit programs,
+# and the x64 build of the same sources otherwise (some kernels run 64-bit code
+# only), and says which and why.
 #
 # With a desktop (DISPLAY set) the window opens there: paste an image link, press
 # 查询. Without one, the window runs on a private virtual display, a sample link
@@ -15,24 +20,37 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-# The program's lookup address names no port, so the service listens on 443,
-# which only root may bind.
-if [ "$(id -u)" -ne 0 ]; then
-  echo "run: run as root: the lookup service listens on 127.0.0.1:443" >&2
-  exit 1
-fi
-
 sample_link=${1:-https://wx1.sinaimg.cn/large/006r2HqOly1hxyz0example.jpg}
 
 scripts/setup.sh
+
+source scripts/lib/wine.sh
+if host_runs_32bit_wine; then
+  build=win32
+  why="the 32-bit program (win32): this host starts 32-bit programs"
+  use_wine_build win32 "$root/build/wineprefix-run"
+else
+  build=win64
+  why="the x64 build (win64), as $zentravo_wine32_unavailable"
+  use_wine_build win64 "$root/build/wineprefix64-run"
+fi
+echo "run: opening $why"
+
 cmake --preset native
 cmake --build --preset native --target zentravo-lookup-service
-cmake --preset win32
-cmake --build --preset win32 --target Zentravo zentravo_skin_library zentravo-trust-ca
+cmake --preset "$build"
+cmake --build --preset "$build" --target Zentravo zentravo_skin_library zentravo-trust-ca
 scripts/make-certificates.sh "$root/build/certs"
+bin="$root/build/$build/bin"
 
-export WINEPREFIX="$root/build/wineprefix-run"
-source scripts/lib/wine.sh
+# The address the build fixed in the program: "localhost:PORT" (443 without a port).
+lookup_address=$(cat "$root/build/$build/lookup-address.txt")
+lookup_port=443
+if [[ "$lookup_address" == *:* ]]; then lookup_port=${lookup_address##*:}; fi
+if [ "$lookup_port" -lt 1024 ] && [ "$(id -u)" -ne 0 ]; then
+  echo "run: the program was built for $lookup_address, a port only root may bind" >&2
+  exit 1
+fi
 headless=
 if [ -z "${DISPLAY:-}" ]; then
   headless=1
@@ -64,7 +82,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 service_log="$run_dir/lookup-service.log"
-"$root/build/native/bin/zentravo-lookup-service" --address 127.0.0.1 --port 443 \
+"$root/build/native/bin/zentravo-lookup-service" --address 127.0.0.1 --port "$lookup_port" \
   --cert "$root/build/certs/localhost.pem" --key "$root/build/certs/localhost.key" >"$service_log" 2>&1 &
 service_pid=$!
 for _ in $(seq 100); do
@@ -73,17 +91,17 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 grep -q '^listening on' "$service_log" || { echo "run: the lookup service did not start" >&2; exit 1; }
-echo "run: lookup service on https://127.0.0.1:443 (answers as localhost)"
+echo "run: lookup service on https://127.0.0.1:$lookup_port (answers as localhost)"
 
-wine "$root/build/win32/bin/zentravo-trust-ca.exe" --quiet "Z:$root/build/certs/ca.pem"
+wine "$bin/zentravo-trust-ca.exe" --quiet "Z:$root/build/certs/ca.pem"
 
 if [ -z "$headless" ]; then
   echo "run: paste an image link, for example $sample_link, and press 查询"
-  wine "$root/build/win32/bin/Zentravo.exe"
+  wine "$bin/Zentravo.exe"
   exit 0
 fi
 
-wine "$root/build/win32/bin/Zentravo.exe" &
+wine "$bin/Zentravo.exe" &
 zentravo_pid=$!
 
 # The window opens centred on the 1920 x 1080 desktop: the link box spans about
@@ -118,7 +136,7 @@ xdotool key Escape             # closes the window, which ends the program
 wait_for 10 eval '! kill -0 "$zentravo_pid" 2>/dev/null' || true
 zentravo_pid=
 
-echo "run: looked up $sample_link"
+echo "run: looked up $sample_link with $build/bin/Zentravo.exe"
 echo "run: answer: $answer"
 echo "run: screenshot: $run_dir/zentravo-lookup.png"
 [ -n "$answer" ]

@@ -10,7 +10,8 @@ namespace zentravo {
 
 // The start of every lookup address: "https://", the lookup service's host (the
 // build setting ZENTRAVO_LOOKUP_HOST, fixed in the program), then
-// "/weibo/brellik.php?url=". HTTPS on its default port.
+// "/weibo/brellik.php?url=". HTTPS, on the port the host names (localhost:8443),
+// else on 443.
 extern const char LookupUrlPrefix[];
 
 // The lookup address of `link`: LookupUrlPrefix followed by `link` byte for byte,

@@ -3,7 +3,8 @@
 // the answer in 编辑框2; a click on 复制, the clipboard and the message box.
 //
 // Three groups, each run by its own test entry with the server it needs on
-// 127.0.0.1:443 (the program is built for the host "localhost"):
+// 127.0.0.1 at the port of the program's lookup address (ZENTRAVO_LOOKUP_HOST, the
+// build's "localhost" with its port, and ZENTRAVO_LOOKUP_PORT, set by the build):
 //   LookupTestServer  the lookup test server, which records every request and
 //                     answers as the link asks (tests/support/lookup_test_server.py)
 //   LookupNoService   nothing listening on the port
@@ -29,7 +30,8 @@
 namespace zentravo::e2e {
 namespace {
 
-const std::string kPrefix = "https://localhost/weibo/brellik.php?url=";
+const std::string kHost = ZENTRAVO_LOOKUP_HOST;  // "localhost" or "localhost:PORT"
+const std::string kPrefix = "https://" + kHost + "/weibo/brellik.php?url=";
 const std::string kPath = "/weibo/brellik.php?url=";
 const std::string k中文 = "\xD6\xD0\xCE\xC4";   // the UTF-8 answer E4 B8 AD E6 96 87, in code page 936
 const std::string k图片 = "\xCD\xBC\xC6\xAC";
@@ -124,7 +126,7 @@ TEST_F(LookupTestServer, TheRequestIsAnEmptyPostOfTheLinkAsTypedWithTheDefaultHe
     EXPECT_EQ(request.version, "HTTP/1.1");
     EXPECT_EQ(request.body, "");
     EXPECT_EQ(request.Header("Content-Length").value_or("0"), "0");
-    EXPECT_EQ(request.Header("Host"), "localhost");
+    EXPECT_EQ(request.Header("Host"), kHost);
     EXPECT_EQ(request.Header("User-Agent"), std::string(DefaultUserAgent));
     EXPECT_EQ(request.Header("Cookie"), std::nullopt);
 
@@ -225,7 +227,7 @@ TEST_F(LookupTestServer, CopyWhileAnotherProgramHoldsTheClipboardSaysSoAndKeepsT
 
 // ---- With nothing listening ----
 
-// True when a TCP connection to 127.0.0.1:443 is refused.
+// True when a TCP connection to the lookup port on 127.0.0.1 is refused.
 bool NothingListensOnTheLookupPort() {
   WSADATA data{};
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
@@ -234,7 +236,7 @@ bool NothingListensOnTheLookupPort() {
   if (probe != INVALID_SOCKET) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(443);
+    address.sin_port = htons(ZENTRAVO_LOOKUP_PORT);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     refused = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR;
     closesocket(probe);
@@ -246,7 +248,7 @@ bool NothingListensOnTheLookupPort() {
 using LookupNoService = LookupFixture;
 
 TEST_F(LookupNoService, AnUnreachableServiceLeavesEditBox2EmptyAndShowsNothing) {
-  ASSERT_TRUE(NothingListensOnTheLookupPort()) << "something listens on 127.0.0.1:443";
+  ASSERT_TRUE(NothingListensOnTheLookupPort()) << "something listens on 127.0.0.1:" << ZENTRAVO_LOOKUP_PORT;
   LookUp("https://wx1.sinaimg.cn/large/9d0d09abgy1hxyz.jpg", LinkEntry::kTyped, "");
   EXPECT_TRUE(session().ShowsNothingButTheMainWindow()) << "no message, no other window";
   EXPECT_FALSE(session().running().program->HasExited());

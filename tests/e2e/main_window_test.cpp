@@ -303,8 +303,14 @@ TEST(ZentravoExe, CarriesOne128PixelIconAndTheCommonControlsManifest) {
   size_t dependency = manifest->find("<dependentAssembly>");
   ASSERT_NE(dependency, std::string::npos);
   std::string identity = manifest->substr(dependency, manifest->find("/>", dependency) - dependency);
+  // The common controls of the program's own processor.
+#ifdef _WIN64
+  const char* processor = "processorArchitecture=\"amd64\"";
+#else
+  const char* processor = "processorArchitecture=\"x86\"";
+#endif
   for (const char* attribute : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                                "processorArchitecture=\"x86\"", "publicKeyToken=\"6595b64144ccf1df\""}) {
+                                processor, "publicKeyToken=\"6595b64144ccf1df\""}) {
     EXPECT_NE(identity.find(attribute), std::string::npos) << attribute;
   }
 }

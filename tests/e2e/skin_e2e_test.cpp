@@ -70,7 +70,9 @@ struct Disk {
 class SkinEndToEnd : public testing::Test {
  protected:
   void SetUp() override {
-    if (!skin_test::InSandbox()) GTEST_SKIP() << "run through skin_sandbox.sh";
+    if (!skin_test::InSandbox()) {
+      GTEST_FAIL() << "no skin sandbox: run through skin_sandbox.sh (ctest does)";
+    }
     skin_test::TakeDriveDAway();
   }
   void TearDown() override {

@@ -1,45 +1,48 @@
 #!/usr/bin/env bash
-# Runs a command while a lookup server answers HTTPS on 127.0.0.1:443, where
-# Zentravo.exe built for the host "localhost" sends its lookups (its address names
-# no port, so binding 443 needs root or CAP_NET_BIND_SERVICE). The server is the
+# Runs a command while a lookup server answers HTTPS on 127.0.0.1 at the port where
+# Zentravo.exe built for the host "localhost:PORT" sends its lookups (443 when its
+# address names no port, which needs root or CAP_NET_BIND_SERVICE). The server is the
 # lookup test server (lookup_test_server.py), which records every request, or with
 # --service the real lookup service. Its certificate is for "localhost", from a
 # local test authority that is trusted inside the current Wine prefix only. The
 # server is stopped by its process id afterwards, also when the command fails or
-# the script is interrupted. A port 443 that is taken is waited for.
+# the script is interrupted. A port that is taken is waited for.
 #
 # Usage:
-#   lookup_run_with_server.sh --work-dir DIR [--service PROGRAM] [--trust-tool TOOL.exe]
-#                             [--] COMMAND [ARGS...]
+#   lookup_run_with_server.sh --work-dir DIR [--port PORT] [--service PROGRAM]
+#                             [--trust-tool TOOL.exe] [--] COMMAND [ARGS...]
 #
 #   --work-dir DIR      where the certificates (DIR/certs, made once), the request
 #                       record and the server's output are kept
+#   --port PORT         the port on 127.0.0.1 to serve (default 443)
 #   --service PROGRAM   run the lookup service PROGRAM instead of the test server;
-#                       a PROGRAM that does not exist skips the run (exit 77)
+#                       a PROGRAM that does not exist fails the run, saying so
 #   --trust-tool EXE    zentravo-trust-ca.exe, run under Wine to trust the authority;
 #                       by default the one beside COMMAND
 #
 # A COMMAND ending in ".exe" runs under Wine. It finds in the environment:
 #   ZENTRAVO_LOOKUP_RECORD   the test server's record file (a Unix path; drive Z:
 #                            in the prefix); not set for --service
-# The Wine environment (WINEPREFIX, LC_ALL, WINEDEBUG, DISPLAY) is taken as given;
-# without a WINEPREFIX the project's own prefix is used.
+# The Wine environment (WINEPREFIX, LC_ALL, WINEDEBUG, DISPLAY, WINE) is taken as
+# given; without a WINEPREFIX the project's own prefix is used.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
 usage() {
-  sed -n '11,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '11,27p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
 work_dir=
+port=443
 service=
 trust_tool=
 while [ $# -gt 0 ]; do
   case "$1" in
     --work-dir) work_dir=$2; shift 2 ;;
+    --port) port=$2; shift 2 ;;
     --service) service=$2; shift 2 ;;
     --trust-tool) trust_tool=$2; shift 2 ;;
     --) shift; break ;;
@@ -51,8 +54,9 @@ done
 [ -n "$work_dir" ] && [ $# -gt 0 ] || usage
 
 if [ -n "$service" ] && [ ! -x "$service" ]; then
-  echo "$0: no lookup service at $service (build the native preset first); skipped" >&2
-  exit 77
+  echo "$0: FAILED: no lookup service at $service: build the native preset first" \
+       "(cmake --preset native && cmake --build --preset native)" >&2
+  exit 1
 fi
 
 if [ -z "${WINEPREFIX:-}" ]; then
@@ -89,7 +93,7 @@ trap stop_server EXIT
 trap 'exit 130' INT TERM
 
 if [ -z "$service" ]; then
-  python3 "$here/lookup_test_server.py" --address 127.0.0.1 --port 443 \
+  python3 "$here/lookup_test_server.py" --address 127.0.0.1 --port "$port" \
     --cert "$certs/localhost.pem" --key "$certs/localhost.key" \
     --record "$record" --ready-file "$ready" >"$output" 2>&1 &
   server_pid=$!
@@ -109,7 +113,7 @@ else
   # The service ends at once when the port is taken: start it again until it listens.
   deadline=$((SECONDS + 120))
   while :; do
-    "$service" --address 127.0.0.1 --port 443 \
+    "$service" --address 127.0.0.1 --port "$port" \
       --cert "$certs/localhost.pem" --key "$certs/localhost.key" >"$output" 2>&1 &
     server_pid=$!
     until grep -q "^listening on " "$output" || ! kill -0 "$server_pid" 2>/dev/null; do

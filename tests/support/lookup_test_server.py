@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """A stand-in for the lookup service, for the end-to-end tests of Zentravo.exe.
 
-It serves HTTPS on one address and port (127.0.0.1:443 by default: the program's
-lookup address names no port) with the certificate given, records every request
+It serves HTTPS on one address and port (127.0.0.1:443 by default, where a program
+built for plain "localhost" sends its lookups; the tests pass the build's own port)
+with the certificate given, records every request
 it receives exactly as the bytes arrived, and answers according to the link, so
 each test chooses the answer it needs.
 

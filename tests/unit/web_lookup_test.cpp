@@ -82,10 +82,10 @@ TEST(WebRequestText, TheBodyBecomesTextUpToItsFirstZeroByteUnconverted) {
 
 TEST(Lookup, TheUrlPrefixIsHttpsToTheServiceHostThenThePathAndKey) {
   const std::string prefix = LookupUrlPrefix;
-  const std::string host = UrlGetHost(prefix).str();
+  const std::string host = UrlGetHost(prefix, false, true).str();  // with the port it names
   ASSERT_FALSE(host.empty());
   EXPECT_EQ(prefix, "https://" + host + "/weibo/brellik.php?url=");
-  EXPECT_EQ(UrlGetPort(prefix), 443);
+  EXPECT_EQ(UrlGetPort(prefix), ZENTRAVO_LOOKUP_PORT);
   EXPECT_EQ(UrlGetPath(prefix).str(), "/weibo/brellik.php?url=");
 }
 
@@ -108,7 +108,8 @@ TEST(Lookup, AnswerPostsTheLinkAsTypedWithAnEmptyBodyInProxyMode) {
     EXPECT_EQ(LookupAddress(link).str(), address);
     EXPECT_EQ(internet.CallStrings(),
               JoinRecords({kOpenWithEmptyProxyList,
-                    "InternetConnectA(internet, " + QuotedForRecord(host) + ", 443, null, null, 3, 0, 0)",
+                    "InternetConnectA(internet, " + QuotedForRecord(host) + ", " +
+                        std::to_string(ZENTRAVO_LOOKUP_PORT) + ", null, null, 3, 0, 0)",
                     "HttpOpenRequestA(connection, \"POST\", " + QuotedForRecord("/weibo/brellik.php?url=" + link) +
                         ", \"HTTP/1.1\", null, null, 0x80880010, 0)",
                     SendRequestRecord(DefaultHeaderBlock(address), "null", 0)},

@@ -155,7 +155,9 @@ class FencedBuffer {
 class SkinLibraryTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!InSandbox()) GTEST_SKIP() << "run through skin_sandbox.sh";
+    if (!InSandbox()) {
+      GTEST_FAIL() << "no skin sandbox: run through skin_sandbox.sh (ctest does)";
+    }
   }
 };
 
@@ -164,8 +166,14 @@ TEST_F(SkinLibraryTest, ExportsTheEntryPointUnderItsModuleName) {
   ASSERT_TRUE(library.Usable());
   auto* base = reinterpret_cast<const unsigned char*>(library.module());
   auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  // The headers of this build's own kind: PE32 for the 32-bit program, PE32+ for x64.
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+#ifdef _WIN64
+  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
   EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
+  ASSERT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC);
   const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   ASSERT_NE(entry.VirtualAddress, 0u);
   auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);

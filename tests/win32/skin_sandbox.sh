@@ -17,7 +17,7 @@
 # ZENTRAVO_SKIN_BINARIES, both as Unix paths (drive Z: in the prefix).
 #
 # Usage: skin_sandbox.sh [--in-place] PROGRAM.exe [ARGUMENTS...]
-# WINEPREFIX names the prefix.
+# WINEPREFIX names the prefix, and WINE the Wine loader (default: wine).
 set -euo pipefail
 
 in_place=
@@ -74,9 +74,9 @@ export ZENTRAVO_SKIN_SANDBOX="$sandbox"
 export ZENTRAVO_SKIN_BINARIES
 ZENTRAVO_SKIN_BINARIES=$(dirname "$program")
 if [ -n "$in_place" ]; then
-  wine "$program" "$@"
+  "${WINE:-wine}" "$program" "$@"
 else
   mkdir -p "$sandbox/program"
   cp "$program" "$sandbox/program/"
-  wine "$sandbox/program/$(basename "$program")" "$@"
+  "${WINE:-wine}" "$sandbox/program/$(basename "$program")" "$@"
 fi
