@@ -19,7 +19,7 @@ cd "$dir"
 if [ -s ca.pem ] && [ -s localhost.pem ] && [ -s localhost.key ] &&
    [ -s localhost-rsa.pem ] && [ -s localhost-rsa.key ] &&
    openssl x509 -in localhost.pem -noout -checkend 86400 >/dev/null 2>&1 &&
-   openssl pkey -in localhost.key -noout -text 2>/dev/null | grep -q 'prime256v1'; then
+   [[ "$(openssl pkey -in localhost.key -noout -text 2>/dev/null)" == *prime256v1* ]]; then
   exit 0
 fi
 

@@ -133,7 +133,12 @@ fi
 
 if [ -n "$trust_tool" ]; then
   # Drive Z: is the root of the Unix file system in every prefix.
-  "$wine" "$trust_tool" --quiet "Z:$certs/ca.pem"
+  trusted=0
+  "$wine" "$trust_tool" --quiet "Z:$certs/ca.pem" || trusted=$?
+  if [ "$trusted" -ne 0 ]; then
+    echo "$0: FAILED: $trust_tool could not trust the test authority in $WINEPREFIX (status $trusted)" >&2
+    exit 1
+  fi
 fi
 
 status=0
