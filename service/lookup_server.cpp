@@ -332,7 +332,8 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket, tcp::endpoint pe
     FormatResponse(AnswerRequest({method.data(), method.size()}, {target.data(), target.size()}), keepAlive,
                    request.version() == 10, request.method() == http::verb::head, out);
     connection->ExpireAfter(settings.requestTimeout);
-    if (co_await connection->stream().WriteAll(asio::buffer(out))) co_return;
+    // The last answer waits for close_notify, to leave with it.
+    if (co_await connection->stream().WriteAll(asio::buffer(out), !keepAlive)) co_return;
     if (!keepAlive) break;
   }
 
