@@ -295,6 +295,11 @@ asio::awaitable<void> Serve(Shared& shared, tcp::socket socket, tcp::endpoint pe
                                   : settings.requestTimeout);
   asio::co_spawn(connection->socket().get_executor(), Connection::Watch(connection), asio::detached);
 
+  // Registering the new socket with epoll reported it readable (the ClientHello is
+  // usually there), and that report is queued behind this coroutine. Starting the
+  // handshake after it has been taken keeps it from waking the first wait for the
+  // client's Finished for nothing: a failed read and a re-arm per connection.
+  co_await asio::post(connection->socket().get_executor(), asio::use_awaitable);
   if (co_await connection->stream().Handshake()) co_return;
 
   std::string out;
