@@ -213,8 +213,10 @@ asio::awaitable<TlsStream::error_code> TlsStream::Shutdown() {
     return sent == 0 ? 1 : sent;
   });
   (void)result;
-  if (ec) co_return ec;
-  co_return co_await Flush();
+  // What was gathered (the last answer) leaves even when close_notify could not
+  // be made.
+  const error_code sent = co_await Flush();
+  co_return ec ? ec : sent;
 }
 
 }  // namespace zentravo::lookup
