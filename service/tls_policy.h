@@ -22,8 +22,9 @@ inline constexpr const char* kTls13Ciphers = "TLS_AES_128_GCM_SHA256:TLS_CHACHA2
 // TLS 1.2 and 1.3 only; for 1.2 only kTls12Ciphers, chosen in the server's order;
 // no renegotiation, no compression; sessions resumable for a day by ticket and
 // from a server-side cache (a client that reconnects for every lookup then skips
-// the signature of a full handshake); record buffers given back while a
-// connection is idle. False when OpenSSL refuses a setting.
+// the signature of a full handshake); records read ahead, as many as the socket
+// holds per read; record buffers given back while a connection is idle. False
+// when OpenSSL refuses a setting.
 bool ApplyServerTlsPolicy(SSL_CTX* context);
 
 }  // namespace zentravo::lookup

@@ -38,6 +38,7 @@ struct Handshake {
   std::string version;
   std::string cipher;
   bool resumed = false;
+  bool alerted = false;  // refused with a TLS alert, not a connection dropped unexplained
   Session session;  // to resume with
 };
 
@@ -79,6 +80,10 @@ Handshake Connect(std::uint16_t port, const ClientOffer& offer, SSL_SESSION* res
       // A session ended without close_notify counts as broken and is not resumable.
       SSL_shutdown(ssl);
       result.session.reset(SSL_get1_session(ssl));
+    } else {
+      // OpenSSL files an alert the peer sent under its own reason codes.
+      const unsigned long error = ERR_peek_last_error();
+      result.alerted = ERR_GET_LIB(error) == ERR_LIB_SSL && ERR_GET_REASON(error) >= SSL_AD_REASON_OFFSET;
     }
   }
   ERR_clear_error();
@@ -137,6 +142,8 @@ TEST_F(TlsPolicyTest, AcceptsOnlyForwardSecretAeadSuitesInItsOwnOrder) {
     SCOPED_TRACE(row.name);
     const Handshake handshake = Connect(server_->port(), row.offer);
     EXPECT_EQ(handshake.ok, row.accepted);
+    // A refused client is told why (handshake_failure, protocol_version).
+    EXPECT_EQ(handshake.alerted, !row.accepted);
     if (handshake.ok) {
       EXPECT_EQ(handshake.version, row.version);
       if (!row.cipher.empty()) {
@@ -168,6 +175,7 @@ TEST(TlsPolicyWithRsaCertificate, AcceptsOnlyEcdheWithAead) {
     SCOPED_TRACE(row.name);
     const Handshake handshake = Connect(server->port(), ClientOffer{TLS1_2_VERSION, row.ciphers});
     EXPECT_EQ(handshake.ok, row.accepted);
+    EXPECT_EQ(handshake.alerted, !row.accepted);
     if (handshake.ok) {
       EXPECT_EQ(handshake.cipher, row.ciphers);
     }
