@@ -120,10 +120,13 @@ run_service() {
 
   # A slow client: half a request now, the rest after the reload and SIGTERM.
   mkfifo "$work/slow-request"
-  openssl s_client -quiet -connect "127.0.0.1:$port" -servername localhost -verify_return_error \
+  openssl s_client -brief -connect "127.0.0.1:$port" -servername localhost -verify_return_error \
     -CAfile "$first/ca.pem" <"$work/slow-request" >"$work/slow-reply" 2>"$work/slow-client.err" &
   client_pid=$!
   exec 7>"$work/slow-request"
+  # Its handshake must be done with the first certificate before the reload below.
+  wait_for_line "$work/slow-client.err" "^CONNECTION ESTABLISHED" ||
+    fail "the slow client did not connect: $(cat "$work/slow-client.err")"
   printf 'GET /weibo/brellik.php?url=https://wx1.sinaimg.cn/large/9d0d09ab.jpg HTTP/1.1\r\n' >&7
 
   # A renewed certificate in place, then SIGHUP: new connections get it at once.
@@ -154,7 +157,10 @@ run_service() {
     sleep 0.1
   done
   [ -n "$refused" ] || fail "still accepting after SIGTERM"
-  printf 'Host: localhost\r\n\r\n' >&7
+  # A client gone by now would end this script with SIGPIPE; say so instead.
+  if ! (trap '' PIPE; printf 'Host: localhost\r\n\r\n' >&7) 2>/dev/null; then
+    fail "the slow client went away before SIGTERM: $(cat "$work/slow-client.err")"
+  fi
   exec 7>&-
   local status=0
   wait "$service_pid" || status=$?
