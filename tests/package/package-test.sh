@@ -120,7 +120,7 @@ run_service() {
 
   # A slow client: half a request now, the rest after the reload and SIGTERM.
   mkfifo "$work/slow-request"
-  openssl s_client -brief -connect "127.0.0.1:$port" -servername localhost -verify_return_error \
+  openssl s_client -brief -ign_eof -connect "127.0.0.1:$port" -servername localhost -verify_return_error \
     -CAfile "$first/ca.pem" <"$work/slow-request" >"$work/slow-reply" 2>"$work/slow-client.err" &
   client_pid=$!
   exec 7>"$work/slow-request"
