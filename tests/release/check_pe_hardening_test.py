@@ -14,9 +14,9 @@ import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location("check_pe_hardening", os.path.join(HERE, "check_pe_hardening.py"))
-checker = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(checker)
+module_spec = importlib.util.spec_from_file_location("check_pe_hardening", os.path.join(HERE, "check_pe_hardening.py"))
+checker = importlib.util.module_from_spec(module_spec)
+module_spec.loader.exec_module(checker)
 
 HARDENED = ["-Wl,--dynamicbase", "-Wl,--nxcompat", "-Wl,--no-insert-timestamp"]
 PROGRAM = "int main(void) { return 0; }\n"
